@@ -1,0 +1,163 @@
+#include "Process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace {
+
+[[noreturn]] void Fail(const std::string& what) { throw std::runtime_error(what + ": " + std::strerror(errno)); }
+
+void CloseIfOpen(int& fd) {
+  if (fd != -1) close(fd);
+  fd = -1;
+}
+
+}  // namespace
+
+TempFolder::TempFolder() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "tavelon-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) Fail("mkdtemp");
+  Path = pattern;
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(Path, ignored);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << bytes;
+  if (!file) throw std::runtime_error("cannot write " + path);
+}
+
+RunResult RunProgram(const std::string& program, const RunOptions& options) {
+  signal(SIGPIPE, SIG_IGN);
+  int outPipe[2] = {-1, -1};
+  int errPipe[2] = {-1, -1};
+  int ptyMaster = -1;
+  int ptySlave = -1;
+  if (pipe2(errPipe, O_CLOEXEC) != 0) Fail("pipe");
+  switch (options.Output) {
+    case StdOutKind::Pipe:
+    case StdOutKind::ReaderQuits:
+      if (pipe2(outPipe, O_CLOEXEC) != 0) Fail("pipe");
+      break;
+    case StdOutKind::Terminal: {
+      if (openpty(&ptyMaster, &ptySlave, nullptr, nullptr, nullptr) != 0) Fail("openpty");
+      termios raw{};
+      tcgetattr(ptySlave, &raw);
+      cfmakeraw(&raw);
+      tcsetattr(ptySlave, TCSANOW, &raw);
+      fcntl(ptyMaster, F_SETFD, FD_CLOEXEC);
+      break;
+    }
+    case StdOutKind::File:
+      WriteFile(options.OutputFile, "");
+      break;
+    default:
+      break;
+  }
+
+  std::vector<std::string> argumentTexts{program};
+  argumentTexts.insert(argumentTexts.end(), options.Arguments.begin(), options.Arguments.end());
+  std::vector<char*> argv;
+  for (std::string& text : argumentTexts) argv.push_back(text.data());
+  argv.push_back(nullptr);
+
+  const pid_t child = fork();
+  if (child == -1) Fail("fork");
+  if (child == 0) {
+    for (const std::string& name : options.Unset) unsetenv(name.c_str());
+    for (const auto& [name, value] : options.Environment) setenv(name.c_str(), value.c_str(), 1);
+    int out = -1;
+    switch (options.Output) {
+      case StdOutKind::Pipe:
+      case StdOutKind::ReaderQuits: out = outPipe[1]; break;
+      case StdOutKind::Terminal: out = ptySlave; break;
+      case StdOutKind::File: out = open(options.OutputFile.c_str(), O_WRONLY | O_APPEND); break;
+      case StdOutKind::DiskFull: out = open("/dev/full", O_WRONLY); break;
+      case StdOutKind::Closed: break;
+    }
+    if (out == -1) {
+      close(STDOUT_FILENO);
+    } else {
+      dup2(out, STDOUT_FILENO);
+    }
+    dup2(errPipe[1], STDERR_FILENO);
+    if (ptySlave != -1) close(ptySlave);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+
+  CloseIfOpen(errPipe[1]);
+  CloseIfOpen(outPipe[1]);
+  CloseIfOpen(ptySlave);
+  int outRead = options.Output == StdOutKind::Terminal ? ptyMaster : outPipe[0];
+
+  RunResult result;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.TimeoutSeconds);
+  char chunk[65536];
+  while (errPipe[0] != -1 || outRead != -1) {
+    pollfd fds[2];
+    nfds_t count = 0;
+    if (outRead != -1) fds[count++] = {outRead, POLLIN, 0};
+    if (errPipe[0] != -1) fds[count++] = {errPipe[0], POLLIN, 0};
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      result.TimedOut = true;
+      kill(child, SIGKILL);
+      break;
+    }
+    if (poll(fds, count, static_cast<int>(left.count())) < 0) {
+      if (errno == EINTR) continue;
+      Fail("poll");
+    }
+    for (nfds_t i = 0; i < count; ++i) {
+      if (fds[i].revents == 0) continue;
+      const ssize_t n = read(fds[i].fd, chunk, sizeof chunk);
+      const bool isOut = fds[i].fd == outRead;
+      if (n <= 0) {
+        // A pseudo-terminal reports EIO once the child has closed its side.
+        if (isOut) {
+          CloseIfOpen(outRead);
+        } else {
+          CloseIfOpen(errPipe[0]);
+        }
+        continue;
+      }
+      (isOut ? result.Out : result.Err).append(chunk, static_cast<std::size_t>(n));
+      if (isOut && options.Output == StdOutKind::ReaderQuits && result.Out.find("\r\n") != std::string::npos) {
+        result.Out.erase(result.Out.find("\r\n") + 2);
+        CloseIfOpen(outRead);
+      }
+    }
+  }
+  CloseIfOpen(outRead);
+  CloseIfOpen(errPipe[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (options.Output == StdOutKind::File) result.Out = ReadFile(options.OutputFile);
+  return result;
+}

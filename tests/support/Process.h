@@ -1,0 +1,48 @@
+// Runs a built program as a child process, with its standard output on a pipe, a file,
+// a pseudo-terminal, /dev/full or closed, and collects what it wrote and its exit code.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+enum class StdOutKind {
+  Pipe,            // read to the end
+  File,            // a regular file, read after the run
+  Terminal,        // a pseudo-terminal in raw mode, read to the end
+  DiskFull,        // /dev/full
+  Closed,          // descriptor 1 closed
+  ReaderQuits,     // a pipe whose reader closes it after the first CR LF
+};
+
+struct RunOptions {
+  std::vector<std::string> Arguments;                            // after the program
+  std::vector<std::pair<std::string, std::string>> Environment;  // set on top of ours
+  std::vector<std::string> Unset;                                // removed from ours
+  StdOutKind Output = StdOutKind::Pipe;
+  std::string OutputFile;  // for File: where it goes (made empty first)
+  int TimeoutSeconds = 60;
+};
+
+struct RunResult {
+  std::string Out;
+  std::string Err;
+  int ExitCode = -1;  // -1: killed by a signal or by the timeout
+  bool TimedOut = false;
+};
+
+RunResult RunProgram(const std::string& program, const RunOptions& options);
+
+// A fresh private folder under the system's temporary folder, removed with its contents
+// when the object goes.
+struct TempFolder {
+  std::string Path;
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  std::string File(const std::string& name) const { return Path + "/" + name; }
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
