@@ -1,6 +1,444 @@
-// Placeholder until the X11 RandR display service lands: no server is ever found.
+// The display service over X11 RandR (Linux product): the three display calls answered from
+// the default screen's outputs through XCB. Only X11 and RandR knowledge belongs here.
 #include "../DisplayService.h"
 
-BOOL EnumDisplayDevicesA(LPCSTR, DWORD, DisplayDeviceShortA*, DWORD) { return 0; }
-BOOL EnumDisplaySettingsA(LPCSTR, DWORD, DEVMODEA*) { return 0; }
-LONG ChangeDisplaySettingsExA(LPCSTR, DEVMODEA*, HWND, DWORD, LPVOID) { return DISP_CHANGE_FAILED; }
+#include <xcb/randr.h>
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+// A reply that XCB allocated; freed with free().
+struct FreeDeleter {
+  void operator()(void* pointer) const { std::free(pointer); }
+};
+template <typename T>
+using XcbReply = std::unique_ptr<T, FreeDeleter>;
+
+// Collects the reply of a cookie; an X error or a broken connection gives null. Errors are
+// taken here so that none waits in the event queue.
+template <typename T, typename Cookie>
+XcbReply<T> Collect(T* (*replyFunction)(xcb_connection_t*, Cookie, xcb_generic_error_t**),
+                    xcb_connection_t* connection, Cookie cookie) {
+  xcb_generic_error_t* error = nullptr;
+  XcbReply<T> reply(replyFunction(connection, cookie, &error));
+  std::free(error);
+  return reply;
+}
+
+struct ModeInfo {
+  xcb_randr_mode_t Id = XCB_NONE;
+  std::uint16_t Width = 0;   // pixels
+  std::uint16_t Height = 0;  // pixels
+  double RefreshHz = 0;      // 0 when the timings give none
+};
+
+struct CrtcState {
+  xcb_randr_crtc_t Id = XCB_NONE;
+  std::int16_t X = 0;  // position on the screen, pixels
+  std::int16_t Y = 0;
+  std::uint16_t Width = 0;  // on the screen, after rotation, pixels
+  std::uint16_t Height = 0;
+  xcb_randr_mode_t Mode = XCB_NONE;
+  std::uint16_t Rotation = XCB_RANDR_ROTATION_ROTATE_0;
+  std::vector<xcb_randr_output_t> Outputs;
+};
+
+// One device: an output of the default screen that is connected or drives a CRTC.
+struct Device {
+  xcb_randr_output_t Output = XCB_NONE;
+  std::string Name;         // the output's name, bytes
+  std::string Description;  // the name of the provider driving it, or the server's vendor
+  DWORD StateFlags = 0;
+  const CrtcState* Crtc = nullptr;      // the CRTC it drives, if any
+  std::vector<xcb_randr_mode_t> Modes;  // in the server's order
+};
+
+// The RandR state of the default screen: read in one pipelined batch, kept until a change.
+struct ScreenState {
+  bool Valid = false;
+  xcb_timestamp_t ConfigTimestamp = XCB_CURRENT_TIME;
+  std::uint16_t Width = 0;  // screen size, pixels
+  std::uint16_t Height = 0;
+  std::uint16_t MinWidth = 0;
+  std::uint16_t MinHeight = 0;
+  std::uint16_t MaxWidth = 0;
+  std::uint16_t MaxHeight = 0;
+  std::vector<ModeInfo> Modes;
+  std::vector<CrtcState> Crtcs;
+  std::vector<Device> Devices;
+};
+
+xcb_connection_t* Connection = nullptr;
+bool ConnectionTried = false;
+const xcb_screen_t* Screen = nullptr;
+DWORD RootBitsPerPixel = 0;
+std::string VendorString;
+ScreenState State;
+
+// RandR 1.4 brings providers; a server without them answers GetProviders with an error.
+constexpr std::uint32_t RandrMajor = 1;
+constexpr std::uint32_t RandrMinor = 4;
+
+bool ConnectionUsable() { return Connection != nullptr && xcb_connection_has_error(Connection) == 0; }
+
+DWORD BitsPerPixelOfDepth(const xcb_setup_t* setup, std::uint8_t depth) {
+  for (auto formats = xcb_setup_pixmap_formats_iterator(setup); formats.rem > 0; xcb_format_next(&formats)) {
+    if (formats.data->depth == depth) return formats.data->bits_per_pixel;
+  }
+  return depth == 24 ? 32 : depth;
+}
+
+// Opens the connection at the first call of the run. False when there is no server, it went
+// away, or it has no RandR.
+bool Connect() {
+  if (!ConnectionTried) {
+    ConnectionTried = true;
+    int screenNumber = 0;
+    Connection = xcb_connect(nullptr, &screenNumber);
+    if (xcb_connection_has_error(Connection) != 0) return false;
+    const xcb_setup_t* setup = xcb_get_setup(Connection);
+    auto screens = xcb_setup_roots_iterator(setup);
+    for (; screens.rem > 0 && screenNumber > 0; --screenNumber) xcb_screen_next(&screens);
+    if (screens.rem == 0) return false;
+    Screen = screens.data;
+    RootBitsPerPixel = BitsPerPixelOfDepth(setup, Screen->root_depth);
+    VendorString.assign(xcb_setup_vendor(setup), static_cast<std::size_t>(xcb_setup_vendor_length(setup)));
+  }
+  if (!ConnectionUsable() || Screen == nullptr) return false;
+  const xcb_query_extension_reply_t* randr = xcb_get_extension_data(Connection, &xcb_randr_id);
+  return randr != nullptr && randr->present != 0;
+}
+
+double RefreshOf(const xcb_randr_mode_info_t& mode) {
+  double lines = mode.vtotal;
+  if ((mode.mode_flags & XCB_RANDR_MODE_FLAG_DOUBLE_SCAN) != 0) lines *= 2;
+  if ((mode.mode_flags & XCB_RANDR_MODE_FLAG_INTERLACE) != 0) lines /= 2;
+  if (mode.htotal == 0 || lines == 0) return 0;
+  return static_cast<double>(mode.dot_clock) / (static_cast<double>(mode.htotal) * lines);
+}
+
+const ModeInfo* FindMode(xcb_randr_mode_t id) {
+  for (const ModeInfo& mode : State.Modes) {
+    if (mode.Id == id) return &mode;
+  }
+  return nullptr;
+}
+
+// Reads the whole state in two pipelined rounds: the screen's resources, primary output,
+// size range and providers first, then every output, CRTC and provider they name. The
+// number of round trips does not grow with outputs or modes.
+bool ReadState() {
+  State = ScreenState{};
+  if (!Connect()) return false;
+  const xcb_window_t root = Screen->root;
+
+  const auto versionCookie = xcb_randr_query_version(Connection, RandrMajor, RandrMinor);
+  const auto resourcesCookie = xcb_randr_get_screen_resources_current(Connection, root);
+  const auto primaryCookie = xcb_randr_get_output_primary(Connection, root);
+  const auto rangeCookie = xcb_randr_get_screen_size_range(Connection, root);
+  const auto geometryCookie = xcb_get_geometry(Connection, root);
+  const auto providersCookie = xcb_randr_get_providers(Connection, root);
+  const auto version = Collect(xcb_randr_query_version_reply, Connection, versionCookie);
+  const auto resources = Collect(xcb_randr_get_screen_resources_current_reply, Connection, resourcesCookie);
+  const auto primary = Collect(xcb_randr_get_output_primary_reply, Connection, primaryCookie);
+  const auto range = Collect(xcb_randr_get_screen_size_range_reply, Connection, rangeCookie);
+  const auto geometry = Collect(xcb_get_geometry_reply, Connection, geometryCookie);
+  const auto providers = Collect(xcb_randr_get_providers_reply, Connection, providersCookie);
+  if (!version || !resources || !range || !geometry) return false;
+
+  const xcb_randr_output_t* outputs = xcb_randr_get_screen_resources_current_outputs(resources.get());
+  const int outputCount = xcb_randr_get_screen_resources_current_outputs_length(resources.get());
+  const xcb_randr_crtc_t* crtcs = xcb_randr_get_screen_resources_current_crtcs(resources.get());
+  const int crtcCount = xcb_randr_get_screen_resources_current_crtcs_length(resources.get());
+  const xcb_randr_provider_t* providerIds = providers ? xcb_randr_get_providers_providers(providers.get()) : nullptr;
+  const int providerCount = providers ? xcb_randr_get_providers_providers_length(providers.get()) : 0;
+  const xcb_timestamp_t configTimestamp = resources->config_timestamp;
+
+  std::vector<xcb_randr_get_output_info_cookie_t> outputCookies;
+  for (int i = 0; i < outputCount; ++i) {
+    outputCookies.push_back(xcb_randr_get_output_info(Connection, outputs[i], configTimestamp));
+  }
+  std::vector<xcb_randr_get_crtc_info_cookie_t> crtcCookies;
+  for (int i = 0; i < crtcCount; ++i) {
+    crtcCookies.push_back(xcb_randr_get_crtc_info(Connection, crtcs[i], configTimestamp));
+  }
+  std::vector<xcb_randr_get_provider_info_cookie_t> providerCookies;
+  for (int i = 0; i < providerCount; ++i) {
+    providerCookies.push_back(xcb_randr_get_provider_info(Connection, providerIds[i], configTimestamp));
+  }
+
+  State.ConfigTimestamp = configTimestamp;
+  State.Width = geometry->width;
+  State.Height = geometry->height;
+  State.MinWidth = range->min_width;
+  State.MinHeight = range->min_height;
+  State.MaxWidth = range->max_width;
+  State.MaxHeight = range->max_height;
+  const xcb_randr_mode_info_t* modes = xcb_randr_get_screen_resources_current_modes(resources.get());
+  const int modeCount = xcb_randr_get_screen_resources_current_modes_length(resources.get());
+  for (int i = 0; i < modeCount; ++i) {
+    State.Modes.push_back({modes[i].id, modes[i].width, modes[i].height, RefreshOf(modes[i])});
+  }
+
+  // Every reply is collected, even after a failure, so that none is left behind.
+  bool complete = true;
+  for (int i = 0; i < crtcCount; ++i) {
+    const auto crtc = Collect(xcb_randr_get_crtc_info_reply, Connection, crtcCookies[i]);
+    if (!crtc) {
+      complete = false;
+      continue;
+    }
+    const xcb_randr_output_t* crtcOutputs = xcb_randr_get_crtc_info_outputs(crtc.get());
+    State.Crtcs.push_back({crtcs[i], crtc->x, crtc->y, crtc->width, crtc->height, crtc->mode, crtc->rotation,
+                           {crtcOutputs, crtcOutputs + xcb_randr_get_crtc_info_outputs_length(crtc.get())}});
+  }
+  struct ProviderName {
+    std::vector<xcb_randr_output_t> Outputs;
+    std::string Name;
+  };
+  std::vector<ProviderName> providerNames;
+  for (int i = 0; i < providerCount; ++i) {
+    const auto provider = Collect(xcb_randr_get_provider_info_reply, Connection, providerCookies[i]);
+    if (!provider) continue;
+    const xcb_randr_output_t* providerOutputs = xcb_randr_get_provider_info_outputs(provider.get());
+    providerNames.push_back(
+        {{providerOutputs, providerOutputs + xcb_randr_get_provider_info_outputs_length(provider.get())},
+         {xcb_randr_get_provider_info_name(provider.get()),
+          static_cast<std::size_t>(xcb_randr_get_provider_info_name_length(provider.get()))}});
+  }
+  for (int i = 0; i < outputCount; ++i) {
+    const auto output = Collect(xcb_randr_get_output_info_reply, Connection, outputCookies[i]);
+    if (!output) {
+      complete = false;
+      continue;
+    }
+    if (output->connection != XCB_RANDR_CONNECTION_CONNECTED && output->crtc == XCB_NONE) continue;
+    Device device;
+    device.Output = outputs[i];
+    device.Name.assign(reinterpret_cast<const char*>(xcb_randr_get_output_info_name(output.get())),
+                       static_cast<std::size_t>(xcb_randr_get_output_info_name_length(output.get())));
+    device.Description = VendorString;
+    for (const ProviderName& provider : providerNames) {
+      if (std::find(provider.Outputs.begin(), provider.Outputs.end(), outputs[i]) != provider.Outputs.end()) {
+        device.Description = provider.Name;
+        break;
+      }
+    }
+    for (const CrtcState& crtc : State.Crtcs) {
+      if (crtc.Id == output->crtc) device.Crtc = &crtc;
+    }
+    if (device.Crtc != nullptr && device.Crtc->Mode != XCB_NONE) device.StateFlags |= DISPLAY_DEVICE_ATTACHED_TO_DESKTOP;
+    if (primary && primary->output != XCB_NONE && primary->output == outputs[i]) {
+      device.StateFlags |= DISPLAY_DEVICE_PRIMARY_DEVICE;
+    }
+    const xcb_randr_mode_t* outputModes = xcb_randr_get_output_info_modes(output.get());
+    device.Modes.assign(outputModes, outputModes + xcb_randr_get_output_info_modes_length(output.get()));
+    State.Devices.push_back(std::move(device));
+  }
+  if (!complete || !ConnectionUsable()) {
+    State = ScreenState{};
+    return false;
+  }
+  if (!primary || primary->output == XCB_NONE) {
+    for (Device& device : State.Devices) {
+      if ((device.StateFlags & DISPLAY_DEVICE_ATTACHED_TO_DESKTOP) != 0) {
+        device.StateFlags |= DISPLAY_DEVICE_PRIMARY_DEVICE;
+        break;
+      }
+    }
+  }
+  State.Valid = true;
+  return true;
+}
+
+// The cached state, read when there is none; null when the server cannot be read.
+const ScreenState* CurrentState() {
+  if (ConnectionTried && !ConnectionUsable()) return nullptr;
+  if (!State.Valid && !ReadState()) return nullptr;
+  return &State;
+}
+
+// The device a service call names: an empty or absent name means the primary display. A
+// name is compared as it fits the record, at most 32 bytes.
+const Device* FindDevice(LPCSTR deviceName) {
+  const ScreenState* state = CurrentState();
+  if (state == nullptr) return nullptr;
+  if (deviceName == nullptr || deviceName[0] == '\0') {
+    for (const Device& device : state->Devices) {
+      if ((device.StateFlags & DISPLAY_DEVICE_PRIMARY_DEVICE) != 0) return &device;
+    }
+    return nullptr;
+  }
+  const std::string_view wanted(deviceName, strnlen(deviceName, sizeof DisplayDeviceShortA::DeviceName + 1));
+  for (const Device& device : state->Devices) {
+    if (std::string_view(device.Name).substr(0, sizeof DisplayDeviceShortA::DeviceName) == wanted) return &device;
+  }
+  return nullptr;
+}
+
+void FillMode(DEVMODEA& record, const ModeInfo& mode) {
+  record.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
+  record.dmBitsPerPel = RootBitsPerPixel;
+  record.dmPelsWidth = mode.Width;
+  record.dmPelsHeight = mode.Height;
+  record.dmDisplayFlags = 0;
+  record.dmDisplayFrequency = static_cast<DWORD>(std::lround(mode.RefreshHz));
+}
+
+bool Rotated(std::uint16_t rotation) {
+  return (rotation & (XCB_RANDR_ROTATION_ROTATE_90 | XCB_RANDR_ROTATION_ROTATE_270)) != 0;
+}
+
+// Sends a request and waits for the server's verdict on it.
+bool Checked(xcb_void_cookie_t cookie) {
+  xcb_generic_error_t* error = xcb_request_check(Connection, cookie);
+  const bool ok = error == nullptr;
+  std::free(error);
+  return ok && ConnectionUsable();
+}
+
+bool SetCrtc(const CrtcState& crtc, xcb_randr_mode_t mode, const std::vector<xcb_randr_output_t>& outputs) {
+  const auto cookie = xcb_randr_set_crtc_config(Connection, crtc.Id, XCB_CURRENT_TIME, State.ConfigTimestamp,
+                                                crtc.X, crtc.Y, mode, crtc.Rotation,
+                                                static_cast<std::uint32_t>(outputs.size()), outputs.data());
+  const auto reply = Collect(xcb_randr_set_crtc_config_reply, Connection, cookie);
+  return reply && reply->status == XCB_RANDR_SET_CONFIG_SUCCESS;
+}
+
+// The physical size follows the pixel size at the screen's own resolution.
+bool SetScreenSize(std::uint16_t width, std::uint16_t height) {
+  const auto millimetres = [](std::uint16_t pixels, std::uint16_t screenPixels, std::uint16_t screenMillimetres) {
+    if (screenPixels == 0) return std::uint32_t{0};
+    return static_cast<std::uint32_t>(std::lround(double(pixels) * screenMillimetres / screenPixels));
+  };
+  return Checked(xcb_randr_set_screen_size_checked(
+      Connection, Screen->root, width, height,
+      millimetres(width, Screen->width_in_pixels, Screen->width_in_millimeters),
+      millimetres(height, Screen->height_in_pixels, Screen->height_in_millimeters)));
+}
+
+// Gives the device's CRTC the new mode at the same position and rotation, with the screen
+// resized to hold every CRTC: a CRTC that would not fit the new size is switched off before
+// the screen shrinks, and the screen grows before a CRTC needs the room. A refused step
+// puts back what the earlier steps changed.
+LONG ApplyMode(const Device& device, const ModeInfo& mode) {
+  const CrtcState& target = *device.Crtc;
+  const bool rotated = Rotated(target.Rotation);
+  const int newWidth = rotated ? mode.Height : mode.Width;
+  const int newHeight = rotated ? mode.Width : mode.Height;
+  int screenWidth = State.MinWidth;
+  int screenHeight = State.MinHeight;
+  for (const CrtcState& crtc : State.Crtcs) {
+    if (crtc.Mode == XCB_NONE) continue;
+    const bool isTarget = &crtc == &target;
+    screenWidth = std::max(screenWidth, crtc.X + (isTarget ? newWidth : crtc.Width));
+    screenHeight = std::max(screenHeight, crtc.Y + (isTarget ? newHeight : crtc.Height));
+  }
+  if (screenWidth > State.MaxWidth || screenHeight > State.MaxHeight) return DISP_CHANGE_FAILED;
+  const bool resize = screenWidth != State.Width || screenHeight != State.Height;
+  const bool targetOff =
+      resize && (target.X + target.Width > screenWidth || target.Y + target.Height > screenHeight);
+
+  xcb_grab_server(Connection);
+  bool ok = true;
+  bool switchedOff = false;
+  bool resized = false;
+  if (targetOff) ok = switchedOff = SetCrtc(target, XCB_NONE, {});
+  if (ok && resize) {
+    ok = resized = SetScreenSize(static_cast<std::uint16_t>(screenWidth), static_cast<std::uint16_t>(screenHeight));
+  }
+  if (ok) ok = SetCrtc(target, mode.Id, target.Outputs);
+  if (!ok) {
+    if (resized) SetScreenSize(State.Width, State.Height);
+    if (switchedOff) SetCrtc(target, target.Mode, target.Outputs);
+  }
+  xcb_ungrab_server(Connection);
+  xcb_flush(Connection);
+  return ok ? DISP_CHANGE_SUCCESSFUL : DISP_CHANGE_FAILED;
+}
+
+LONG ChangeMode(const Device& device, const DEVMODEA& request) {
+  if (device.Crtc == nullptr || device.Crtc->Mode == XCB_NONE) return DISP_CHANGE_FAILED;
+  if ((request.dmFields & DM_BITSPERPEL) != 0 && request.dmBitsPerPel != RootBitsPerPixel) return DISP_CHANGE_BADMODE;
+  const ModeInfo* current = FindMode(device.Crtc->Mode);
+  const DWORD width = (request.dmFields & DM_PELSWIDTH) != 0 ? request.dmPelsWidth : device.Crtc->Width;
+  const DWORD height = (request.dmFields & DM_PELSHEIGHT) != 0 ? request.dmPelsHeight : device.Crtc->Height;
+  const double refreshHz = (request.dmFields & DM_DISPLAYFREQUENCY) != 0 ? double(request.dmDisplayFrequency)
+                           : current != nullptr                          ? current->RefreshHz
+                                                                         : 0;
+  const ModeInfo* chosen = nullptr;
+  for (xcb_randr_mode_t id : device.Modes) {
+    const ModeInfo* mode = FindMode(id);
+    if (mode == nullptr || mode->Width != width || mode->Height != height) continue;
+    if (chosen == nullptr || std::fabs(mode->RefreshHz - refreshHz) < std::fabs(chosen->RefreshHz - refreshHz)) {
+      chosen = mode;
+    }
+  }
+  if (chosen == nullptr) return DISP_CHANGE_BADMODE;
+  return ApplyMode(device, *chosen);
+}
+
+}  // namespace
+
+BOOL EnumDisplayDevicesA(LPCSTR device, DWORD deviceNumber, DisplayDeviceShortA* record, DWORD) {
+  // A named device would ask for its monitors, which RandR does not tell apart from outputs.
+  if (device != nullptr || record == nullptr) return 0;
+  const ScreenState* state = CurrentState();
+  if (state == nullptr || deviceNumber >= state->Devices.size()) return 0;
+  const Device& found = state->Devices[deviceNumber];
+  DisplayDeviceShortA filled{};
+  filled.cb = record->cb;
+  std::memcpy(filled.DeviceName, found.Name.data(), std::min(found.Name.size(), sizeof filled.DeviceName));
+  std::memcpy(filled.DeviceString, found.Description.data(),
+              std::min(found.Description.size(), sizeof filled.DeviceString - 1));
+  filled.StateFlags = found.StateFlags;
+  std::memcpy(record, &filled, std::min<std::size_t>(record->cb, sizeof filled));
+  return 1;
+}
+
+BOOL EnumDisplaySettingsA(LPCSTR deviceName, DWORD modeNumber, DEVMODEA* mode) {
+  if (mode == nullptr) return 0;
+  const Device* device = FindDevice(deviceName);
+  if (device == nullptr) return 0;
+  if (modeNumber == ENUM_CURRENT_SETTINGS) {
+    if (device->Crtc == nullptr || device->Crtc->Mode == XCB_NONE) return 0;
+    const ModeInfo* current = FindMode(device->Crtc->Mode);
+    ModeInfo shown = current != nullptr ? *current : ModeInfo{};
+    shown.Width = device->Crtc->Width;
+    shown.Height = device->Crtc->Height;
+    FillMode(*mode, shown);
+    mode->dmFields |= DM_POSITION;
+    mode->dmPosition = {device->Crtc->X, device->Crtc->Y};
+    return 1;
+  }
+  if (modeNumber >= device->Modes.size()) return 0;
+  const ModeInfo* found = FindMode(device->Modes[modeNumber]);
+  if (found == nullptr) return 0;
+  FillMode(*mode, *found);
+  return 1;
+}
+
+LONG ChangeDisplaySettingsExA(LPCSTR deviceName, DEVMODEA* mode, HWND, DWORD flags, LPVOID) {
+  const Device* device = FindDevice(deviceName);
+  if (device == nullptr) return DISP_CHANGE_FAILED;
+  LONG result = DISP_CHANGE_BADPARAM;
+  if (mode != nullptr) {
+    result = ChangeMode(*device, *mode);
+  } else if ((flags & CDS_SET_PRIMARY) != 0) {
+    result = Checked(xcb_randr_set_output_primary_checked(Connection, Screen->root, device->Output))
+                 ? DISP_CHANGE_SUCCESSFUL
+                 : DISP_CHANGE_FAILED;
+  }
+  // Whatever the server now holds is read afresh at the next query.
+  State.Valid = false;
+  return result;
+}
