@@ -19,7 +19,8 @@ json LargeMachine() {
 // The failure report: the kind of failure, the program's file name, the failing step's
 // offset as eight upper-case hex digits, the text with its period, an empty line.
 void ExpectReport(const std::string& err, const std::string& text) {
-  const std::regex report("Exception EInOutError in module tavelon-sim at [0-9A-F]{8}\\.\r\n" + text + "\r\n\r\n");
+  const std::string module = SimPath().substr(SimPath().rfind('/') + 1);
+  const std::regex report("Exception EInOutError in module " + module + " at [0-9A-F]{8}\\.\r\n" + text + "\r\n\r\n");
   EXPECT_TRUE(std::regex_match(err, report)) << err;
 }
 

@@ -1,5 +1,7 @@
 #include "Sim.h"
 
+#include <gtest/gtest.h>
+
 #include <sstream>
 
 using nlohmann::json;
@@ -25,8 +27,14 @@ SimRun RunSim(const json& machine, const std::vector<std::string>& arguments, Ru
   for (const auto& entry : options.Environment) logSeparately &= entry.first != "TAVELON_SIM_LOG";
   if (logSeparately) options.Environment.emplace_back("TAVELON_SIM_LOG", logPath);
 
+  // A sanitizer report must never pass for one of the program's own exit codes.
+  options.Environment.emplace_back("ASAN_OPTIONS", "exitcode=86");
+  options.Environment.emplace_back("UBSAN_OPTIONS", "exitcode=86:print_stacktrace=1");
+
   SimRun run;
   run.Run = RunProgram(SimPath(), options);
+  EXPECT_NE(run.Run.ExitCode, 86) << run.Run.Err;
+  EXPECT_EQ(run.Run.Err.find("Sanitizer"), std::string::npos) << run.Run.Err;
   if (logSeparately) {
     std::istringstream lines(ReadFile(logPath));
     for (std::string line; std::getline(lines, line);) run.Log.push_back(json::parse(line));
