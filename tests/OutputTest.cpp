@@ -50,6 +50,15 @@ TEST(OutputFaults, ReportAndExitCodeOne) {
   }
 }
 
+TEST(OutputFaults, RunEndsAtTheFailedWrite) {
+  // The first 128 bytes fill up among device 0's flag lines, before its mode is asked for:
+  // once that block cannot be written, the service hears nothing more.
+  const SimRun run = RunSim(MachineFile("two-devices.json"), {}, {.Output = StdOutKind::DiskFull});
+  EXPECT_EQ(run.Run.ExitCode, 1);
+  ASSERT_EQ(run.Log.size(), 3u);
+  EXPECT_EQ(run.Log.back(), (json{{"call", "EnumDisplayDevicesA"}, {"device", 2}, {"result", 0}}));
+}
+
 TEST(OutputFaults, ClosedOutputIsNotTakenByAnotherFile) {
   // With descriptor 1 closed, the call log must not land on it and pass for output.
   const SimRun run = RunSim(MachineFile("two-devices.json"), {"/Z"}, {.Output = StdOutKind::Closed});
