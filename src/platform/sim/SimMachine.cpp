@@ -167,8 +167,9 @@ const SimDevice* DeviceNamed(LPCSTR name) {
   return nullptr;
 }
 
+bool Logging() { return LogFile != -1; }
+
 void Log(const json& line) {
-  if (LogFile == -1) return;
   const std::string text = line.dump() + "\n";
   if (write(LogFile, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
     FixtureError("cannot write the call log");
@@ -212,7 +213,7 @@ BOOL EnumDisplayDevicesA(LPCSTR, DWORD deviceNumber, DisplayDeviceShortA* record
     std::memcpy(record->DeviceString, device.String.data(), device.String.size());
     record->StateFlags = device.Flags;
   }
-  Log({{"call", "EnumDisplayDevicesA"}, {"device", deviceNumber}, {"result", found ? 1 : 0}});
+  if (Logging()) Log({{"call", "EnumDisplayDevicesA"}, {"device", deviceNumber}, {"result", found ? 1 : 0}});
   return found ? 1 : 0;
 }
 
@@ -228,10 +229,12 @@ BOOL EnumDisplaySettingsA(LPCSTR deviceName, DWORD modeNumber, DEVMODEA* mode) {
     }
   }
   if (answer != nullptr) FillMode(*answer, *mode);
-  Log({{"call", "EnumDisplaySettingsA"},
-       {"name", TextOf(deviceName != nullptr ? deviceName : "")},
-       {"mode", static_cast<std::int32_t>(modeNumber)},
-       {"result", answer != nullptr ? 1 : 0}});
+  if (Logging()) {
+    Log({{"call", "EnumDisplaySettingsA"},
+         {"name", TextOf(deviceName != nullptr ? deviceName : "")},
+         {"mode", static_cast<std::int32_t>(modeNumber)},
+         {"result", answer != nullptr ? 1 : 0}});
+  }
   return answer != nullptr ? 1 : 0;
 }
 
@@ -240,11 +243,13 @@ LONG ChangeDisplaySettingsExA(LPCSTR deviceName, DEVMODEA* mode, HWND, DWORD fla
   const SimDevice* device = DeviceNamed(deviceName);
   LONG result = DISP_CHANGE_BADPARAM;
   if (device != nullptr) result = mode != nullptr ? device->ChangeResult : device->PrimaryResult;
-  Log({{"call", "ChangeDisplaySettingsExA"},
-       {"name", TextOf(deviceName != nullptr ? deviceName : "")},
-       {"mode", mode != nullptr ? ModeJson(*mode) : json(nullptr)},
-       {"flags", flags},
-       {"result", result}});
+  if (Logging()) {
+    Log({{"call", "ChangeDisplaySettingsExA"},
+         {"name", TextOf(deviceName != nullptr ? deviceName : "")},
+         {"mode", mode != nullptr ? ModeJson(*mode) : json(nullptr)},
+         {"flags", flags},
+         {"result", result}});
+  }
   if (result == DISP_CHANGE_SUCCESSFUL) Changed = true;
   return result;
 }
