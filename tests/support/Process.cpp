@@ -25,6 +25,12 @@ void CloseIfOpen(int& fd) {
   fd = -1;
 }
 
+// Whether the child has ended, leaving it to be reaped.
+bool HasEnded(pid_t child) {
+  siginfo_t info{};
+  return waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid != 0;
+}
+
 }  // namespace
 
 TempFolder::TempFolder() {
@@ -57,14 +63,21 @@ RunResult RunProgram(const std::string& program, const RunOptions& options) {
   int errPipe[2] = {-1, -1};
   int ptyMaster = -1;
   int ptySlave = -1;
-  if (pipe2(errPipe, O_CLOEXEC) != 0) Fail("pipe");
+  if (options.ErrorFile.empty()) {
+    if (pipe2(errPipe, O_CLOEXEC) != 0) Fail("pipe");
+  } else {
+    WriteFile(options.ErrorFile, "");
+  }
   switch (options.Output) {
     case StdOutKind::Pipe:
     case StdOutKind::ReaderQuits:
       if (pipe2(outPipe, O_CLOEXEC) != 0) Fail("pipe");
       break;
     case StdOutKind::Terminal: {
-      if (openpty(&ptyMaster, &ptySlave, nullptr, nullptr, nullptr) != 0) Fail("openpty");
+      winsize size{};
+      size.ws_col = options.TerminalColumns;
+      size.ws_row = options.TerminalColumns == 0 ? 0 : 25;
+      if (openpty(&ptyMaster, &ptySlave, nullptr, nullptr, &size) != 0) Fail("openpty");
       termios raw{};
       tcgetattr(ptySlave, &raw);
       cfmakeraw(&raw);
@@ -104,7 +117,11 @@ RunResult RunProgram(const std::string& program, const RunOptions& options) {
     } else {
       dup2(out, STDOUT_FILENO);
     }
-    dup2(errPipe[1], STDERR_FILENO);
+    if (options.ErrorFile.empty()) {
+      dup2(errPipe[1], STDERR_FILENO);
+    } else {
+      dup2(open(options.ErrorFile.c_str(), O_WRONLY | O_APPEND), STDERR_FILENO);
+    }
     if (ptySlave != -1) close(ptySlave);
     execv(program.c_str(), argv.data());
     _exit(127);
@@ -114,6 +131,7 @@ RunResult RunProgram(const std::string& program, const RunOptions& options) {
   CloseIfOpen(outPipe[1]);
   CloseIfOpen(ptySlave);
   int outRead = options.Output == StdOutKind::Terminal ? ptyMaster : outPipe[0];
+  const bool nothingToRead = outRead == -1 && errPipe[0] == -1;
 
   RunResult result;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.TimeoutSeconds);
@@ -156,8 +174,17 @@ RunResult RunProgram(const std::string& program, const RunOptions& options) {
   CloseIfOpen(outRead);
   CloseIfOpen(errPipe[0]);
   int status = 0;
+  // With nothing to read, the timeout applies to the child itself.
+  while (nothingToRead && !result.TimedOut && !HasEnded(child)) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      result.TimedOut = true;
+      kill(child, SIGKILL);
+    }
+    usleep(10000);
+  }
   waitpid(child, &status, 0);
   result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   if (options.Output == StdOutKind::File) result.Out = ReadFile(options.OutputFile);
+  if (!options.ErrorFile.empty()) result.Err = ReadFile(options.ErrorFile);
   return result;
 }

@@ -22,6 +22,10 @@ struct RunOptions {
   StdOutKind Output = StdOutKind::Pipe;
   std::string OutputFile;  // for File: where it goes (made empty first)
   int TimeoutSeconds = 60;
+  // When set, standard error goes to this file (made empty first) and Err holds it after
+  // the run; for programs that leave daemons behind holding their descriptors.
+  std::string ErrorFile;
+  unsigned short TerminalColumns = 0;  // for Terminal: the width it reports; 0 reports none
 };
 
 struct RunResult {

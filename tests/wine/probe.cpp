@@ -8,8 +8,10 @@
 //                              string TEXT
 //                              current W H BITS HZ X Y   or "current none"
 //                              mode N W H BITS HZ
-//   wine-probe commandline   "commandline " and the raw string GetCommandLineA answers
+//   wine-probe commandline...  "commandline " and the raw string GetCommandLineA answers
 //   wine-probe filetype      "filetype N": GetFileType of standard output, on standard error
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -51,10 +53,14 @@ void Displays() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Lines end in a bare LF, as written: the tests read names up to the line end.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
   const char* command = argc > 1 ? argv[1] : "";
   if (std::strcmp(command, "displays") == 0) {
     Displays();
-  } else if (std::strcmp(command, "commandline") == 0) {
+  } else if (std::strncmp(command, "commandline", 11) == 0) {
+    // Also when the first argument runs on, as in commandline/H: the raw string is the answer.
     std::printf("commandline %s\n", GetCommandLineA());
   } else if (std::strcmp(command, "filetype") == 0) {
     std::fprintf(stderr, "filetype %lu\n", GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)));
