@@ -262,6 +262,11 @@ bool ReadState() {
 
 // The cached state, read when there is none; null when the server cannot be read.
 const ScreenState* CurrentState() {
+  if (ConnectionTried && Connection != nullptr) {
+    // A read that does not wait: a server that has gone away shows as a broken connection
+    // here, without a round trip. No events are selected, so none is lost.
+    std::free(xcb_poll_for_event(Connection));
+  }
   if (ConnectionTried && !ConnectionUsable()) return nullptr;
   if (!State.Valid && !ReadState()) return nullptr;
   return &State;

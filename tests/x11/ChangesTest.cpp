@@ -1,0 +1,94 @@
+// Resolution and primary changes made by tavelon on a private dummy X server, proven by
+// what xrandr reports afterwards.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "Sim.h"
+#include "X11Run.h"
+
+namespace {
+
+class Changes : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { Server = std::make_unique<DummyXServer>(2); }
+  static void TearDownTestSuite() { Server.reset(); }
+  // Every test starts from the layout the server was set up with.
+  void SetUp() override {
+    Server->Xrandr({"--output", "DUMMY0", "--mode", "1024x768", "--pos", "0x0", "--primary", "--output", "DUMMY1",
+                    "--mode", "1024x768", "--pos", "1024x0", "--fb", "2048x768"});
+  }
+  static std::unique_ptr<DummyXServer> Server;
+};
+std::unique_ptr<DummyXServer> Changes::Server;
+
+const XrandrState SetUpState = {
+    "2048x768", {"DUMMY0 primary 1024x768+0+0 1024x768 60.00", "DUMMY1 1024x768+1024+0 1024x768 60.00"}};
+
+struct ResolutionCase {
+  const char* What;
+  std::vector<std::vector<std::string>> Setup;  // xrandr steps before the run
+  std::vector<std::string> Arguments;
+  std::string Outcome;  // the line after "Changing resolution ..."
+  XrandrState After;
+};
+
+TEST_F(Changes, ResolutionChanges) {
+  const ResolutionCase cases[] = {
+      {"screen grows", {}, {"/D1", "/X1280", "/Y720"}, "Successful Change: DUMMY1 The X.Org Foundation",
+       {"2304x768", {"DUMMY0 primary 1024x768+0+0 1024x768 60.00", "DUMMY1 1280x720+1024+0 1280x720_70 70.00"}}},
+      {"screen shrinks", {}, {"/D1", "/X640", "/Y480"}, "Successful Change: DUMMY1 The X.Org Foundation",
+       {"1664x768", {"DUMMY0 primary 1024x768+0+0 1024x768 60.00", "DUMMY1 640x480+1024+0 640x480 59.94"}}},
+      {"position kept, screen held by the other output", {}, {"/D0", "/X800", "/Y600"},
+       "Successful Change: DUMMY0 The X.Org Foundation",
+       {"2048x768", {"DUMMY0 primary 800x600+0+0 800x600 60.32", "DUMMY1 1024x768+1024+0 1024x768 60.00"}}},
+      {"nearest refresh to 56 Hz", {{"--output", "DUMMY1", "--mode", "800x600", "--rate", "56.25"}},
+       {"/D1", "/X1280", "/Y720"}, "Successful Change: DUMMY1 The X.Org Foundation",
+       {"2304x768", {"DUMMY0 primary 1024x768+0+0 1024x768 60.00", "DUMMY1 1280x720+1024+0 1280x720_45 45.00"}}},
+      {"output below: switched off while the screen shrinks, then set", {{"--output", "DUMMY1", "--pos", "0x768"}},
+       {"/D1", "/X1280", "/Y720"}, "Successful Change: DUMMY1 The X.Org Foundation",
+       {"1280x1488", {"DUMMY0 primary 1024x768+0+0 1024x768 60.00", "DUMMY1 1280x720+0+768 1280x720_70 70.00"}}},
+      {"size not offered", {}, {"/D1", "/X1234", "/Y768"}, "Error DISP_CHANGE_BADMODE", SetUpState},
+      {"width offered, height not", {}, {"/D0", "/X1024", "/Y720"}, "Error DISP_CHANGE_BADMODE",
+       SetUpState},
+      {"output without a CRTC", {{"--output", "DUMMY1", "--off"}}, {"/D1", "/X800", "/Y600"},
+       "Error DISP_CHANGE_FAILED",
+       {"1024x768", {"DUMMY0 primary 1024x768+0+0 1024x768 60.00", "DUMMY1 off"}}},
+  };
+  for (const ResolutionCase& change : cases) {
+    SetUp();
+    for (const std::vector<std::string>& step : change.Setup) Server->Xrandr(step);
+    const RunResult run = RunTavelon(*Server, change.Arguments);
+    EXPECT_NE(run.Out.find(Lines({change.Outcome, ""})), std::string::npos) << change.What << "\n" << run.Out;
+    EXPECT_EQ(run.ExitCode, 0) << change.What;
+    const XrandrState after = QueryState(*Server);
+    EXPECT_EQ(after.Screen, change.After.Screen) << change.What;
+    EXPECT_EQ(after.Outputs, change.After.Outputs) << change.What;
+  }
+}
+
+TEST_F(Changes, WholeReportOfAChange) {
+  const RunResult run = RunTavelon(*Server, {"/Q", "/D1", "/X800", "/Y600"});
+  EXPECT_EQ(run.Out, Lines({"Device 1 Current resolution: 1024-768 Bits: 32", "Changing resolution to 800x600 on device 1",
+                            "Successful Change: DUMMY1 The X.Org Foundation", ""}));
+  EXPECT_EQ(run.Err, "");
+  EXPECT_EQ(run.ExitCode, 0);
+}
+
+TEST_F(Changes, PrimaryMovesAndTheSecondListingShowsIt) {
+  const RunResult run = RunTavelon(*Server, {"/P1"});
+  const std::string head0 = Lines({"Device Num: 0 Device Name: \"DUMMY0\"  ", "Device String: \"The X.Org Foundation\"",
+                                   "DISPLAY_DEVICE_ATTACHED_TO_DESKTOP"});
+  const std::string head1 = Lines({"Device Num: 1 Device Name: \"DUMMY1\"  ", "Device String: \"The X.Org Foundation\"",
+                                   "DISPLAY_DEVICE_ATTACHED_TO_DESKTOP"});
+  const std::string primary = Lines({"DISPLAY_DEVICE_PRIMARY_DEVICE"});
+  const std::string rest = Lines({"", "resolution: 1024-768 Bits: 32", "", ""});
+  EXPECT_EQ(run.Out, head0 + primary + rest + head1 + rest + Lines({""}) +
+                         Lines({"Successful: Primary set to 1  DUMMY1 The X.Org Foundation", ""}) + head0 + rest +
+                         head1 + primary + rest + Lines({""}));
+  EXPECT_EQ(run.ExitCode, 0);
+  EXPECT_EQ(QueryState(*Server).Outputs,
+            (std::vector<std::string>{"DUMMY0 1024x768+0+0 1024x768 60.00", "DUMMY1 primary 1024x768+1024+0 1024x768 60.00"}));
+}
+
+}  // namespace

@@ -1,0 +1,21 @@
+// Runs the built tavelon against a private dummy X server and reads the server's state back
+// through xrandr, the reference client.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Process.h"
+#include "XServer.h"
+
+// Runs build/tavelon on the server's display with the arguments.
+RunResult RunTavelon(const DummyXServer& server, const std::vector<std::string>& arguments);
+
+// What xrandr --query reports: the screen size ("2048x768") and one line per connected
+// output in the server's order: "DUMMY1 1024x768+1024+0 1024x768 60.00", "primary" after
+// the name of the primary output, "off" for an output without a CRTC.
+struct XrandrState {
+  std::string Screen;
+  std::vector<std::string> Outputs;
+};
+XrandrState QueryState(const DummyXServer& server);
