@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The X11 listing's speed: build/tavelon against xrandr --query on the same private dummy
+# server with 11 active outputs (paired runs, and hyperfine), and the round trips of one
+# listing with 1, 4 and 11 outputs counted from strace. Needs root (Xorg), hyperfine, strace.
+set -euo pipefail
+REPO=$(cd "$(dirname "$0")/../.." && pwd)
+cd "$REPO"
+source bench/x11/server.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j2 --target tavelon >/dev/null
+
+# A round trip: the client writes requests to the X socket and then reads the server's
+# answer. Both xcb and Xlib write out their requests only when they must wait for a reply,
+# so each write on the socket followed by a read that returns data is one round trip (the
+# connection setup included).
+round_trips() {
+  strace -f -e trace=connect,writev,sendmsg,write,read,recvmsg,recvfrom -o "$bench_folder/trace" "$@" >/dev/null 2>&1
+  local fd
+  fd=$(grep -m1 -oE 'connect\(([0-9]+), \{sa_family=AF_UNIX' "$bench_folder/trace" | grep -oE '[0-9]+' | head -1)
+  awk -v fd="$fd" '
+    $0 ~ "(writev|sendmsg|write)\\(" fd "," { wrote = 1 }
+    $0 ~ "(read|recvmsg|recvfrom)\\(" fd "," && $NF + 0 > 0 && wrote { trips++; wrote = 0 }
+    END { print trips + 0 }' "$bench_folder/trace"
+}
+
+echo "round trips of one listing (tavelon with catalogue / xrandr --query):"
+for outputs in 1 4 11; do
+  start_server "$outputs"
+  echo "  $outputs outputs: tavelon $(round_trips build/tavelon), tavelon /Q $(round_trips build/tavelon /Q), xrandr --query $(round_trips xrandr --query)"
+done
+
+echo "time of one listing with 11 outputs:"
+python3 bench/x11/paired.py 300 "build/tavelon" "xrandr --query"
+hyperfine -N --warmup 20 --runs 300 --style basic "build/tavelon" "xrandr --query" 2>&1 | grep -E "Time|±|faster" || true
