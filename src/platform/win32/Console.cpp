@@ -1,6 +1,5 @@
-// The process environment on Windows: the command-line string, the standard handles,
-// the module's name and load address, ExitProcess. Only kernel32 and user32 calls belong
-// here, never the C runtime's console I/O; GetLastError never leaves this file.
+// The process environment on Windows: command line, standard handles, module name and address.
+// Only kernel32 and user32 calls belong here, no C runtime console I/O; GetLastError stays here.
 #include "../Console.h"
 
 #include <windows.h>
