@@ -17,7 +17,7 @@ for modes in 1 10 100 1000 10000 100000; do
   TAVELON_SIM_MACHINE="$work/machine.json" valgrind --tool=callgrind --callgrind-out-file="$work/out" \
     --toggle-collect='ListModes*' "$repo/build/tavelon-sim" >/dev/null 2>"$work/valgrind.log"
   total=$(callgrind_annotate "$work/out" 2>/dev/null | awk '/PROGRAM TOTALS/ {gsub(",", "", $1); print $1}')
-  allocator=$(callgrind_annotate --inclusive=yes "$work/out" 2>/dev/null |
+  allocator=$(callgrind_annotate --inclusive=yes --threshold=100 "$work/out" 2>/dev/null |
     awk '/ (malloc|operator new\(unsigned long\)) / || /:(malloc|operator new)/ {gsub(",", "", $1); sum += $1} END {print sum + 0}')
   queries=$((11 * (modes + 1)))
   printf '%s\t%s\t%s\t%s\t%s\n' "$modes" "$queries" "$total" \
@@ -33,6 +33,8 @@ set title "Catalogue cost per mode query, 11 devices (callgrind)"
 set xlabel "modes per device"
 set ylabel "instructions per mode query"
 set logscale x
+set xrange [0.7:200000]
+set format x "10^{%L}"
 set yrange [0:*]
 set grid
 set key off
