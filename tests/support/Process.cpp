@@ -70,8 +70,11 @@ RunResult RunProgram(const std::string& program, const RunOptions& options) {
   }
   switch (options.Output) {
     case StdOutKind::Pipe:
+      if (pipe2(outPipe, O_CLOEXEC) != 0) Fail("pipe");
+      break;
     case StdOutKind::ReaderQuits:
       if (pipe2(outPipe, O_CLOEXEC) != 0) Fail("pipe");
+      if (fcntl(outPipe[0], F_SETPIPE_SZ, 4096) == -1) Fail("F_SETPIPE_SZ");
       break;
     case StdOutKind::Terminal: {
       winsize size{};

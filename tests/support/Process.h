@@ -12,7 +12,8 @@ enum class StdOutKind {
   Terminal,        // a pseudo-terminal in raw mode, read to the end
   DiskFull,        // /dev/full
   Closed,          // descriptor 1 closed
-  ReaderQuits,     // a pipe whose reader closes it after the first CR LF
+  ReaderQuits,     // a pipe of one page whose reader closes it after the first CR LF: output
+                   // beyond two pages cannot all fit before the reader is gone
 };
 
 struct RunOptions {

@@ -1,0 +1,78 @@
+// Output that cannot be written, with tavelon's listing of eleven outputs with many modes
+// each: the failure report, exit code 1, and the run ends there.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "X11Run.h"
+
+namespace {
+
+constexpr int Outputs = 11;
+constexpr int ExtraModes = 24;
+
+// Eleven active outputs, each offering ExtraModes more sizes: a listing of about 12 KB.
+class ElevenOutputs : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    Server = std::make_unique<DummyXServer>(Outputs);
+    std::vector<std::string> names;
+    for (int i = 0; i < ExtraModes; ++i) {
+      const int width = 648 + 8 * i;
+      const int height = 488;
+      const int horizontalTotal = width + 160;
+      const int verticalTotal = height + 30;
+      const double clockMHz = horizontalTotal * verticalTotal * 60 / 1e6;  // 60 Hz
+      names.push_back("faults" + std::to_string(i));
+      // xrandr takes one new mode per call.
+      Server->Xrandr({"--newmode", names.back(), std::to_string(clockMHz), std::to_string(width),
+                      std::to_string(width + 40), std::to_string(width + 80), std::to_string(horizontalTotal),
+                      std::to_string(height), std::to_string(height + 5), std::to_string(height + 10),
+                      std::to_string(verticalTotal)});
+    }
+    for (int output = 0; output < Outputs; ++output) {
+      std::vector<std::string> addModes;
+      for (const std::string& name : names) {
+        addModes.insert(addModes.end(), {"--addmode", "DUMMY" + std::to_string(output), name});
+      }
+      Server->Xrandr(addModes);
+    }
+  }
+  static void TearDownTestSuite() { Server.reset(); }
+  static std::unique_ptr<DummyXServer> Server;
+};
+std::unique_ptr<DummyXServer> ElevenOutputs::Server;
+
+TEST_F(ElevenOutputs, ListingIsLargerThanTwoPipePages) {
+  const RunResult run = RunTavelon(*Server, {});
+  EXPECT_EQ(run.ExitCode, 0);
+  EXPECT_GT(run.Out.size(), 2u * 4096);
+  EXPECT_NE(run.Out.find("Iterating display modess on device DUMMY10..."), std::string::npos);
+}
+
+TEST_F(ElevenOutputs, FailedWritesEndWithTheReport) {
+  const std::tuple<const char*, StdOutKind, std::vector<std::string>, std::string> cases[] = {
+      {"full device", StdOutKind::DiskFull, {}, "Disk full\\."},
+      {"full device, at the end of the run", StdOutKind::DiskFull, {"/Q", "/P1"}, "Disk full\\."},
+      {"closed", StdOutKind::Closed, {}, "I/O error 105\\."},
+      {"reader quits", StdOutKind::ReaderQuits, {}, "I/O error 32\\."},
+  };
+  for (const auto& [what, output, arguments, text] : cases) {
+    SCOPED_TRACE(what);
+    RunOptions options;
+    options.Arguments = arguments;
+    options.Environment = {{"DISPLAY", Server->Display}};
+    options.Output = output;
+    options.TimeoutSeconds = 20;
+    const RunResult run = RunProgram(TAVELON_PATH, options);
+    const std::regex report("Exception EInOutError in module tavelon at [0-9A-F]{8}\\.\r\n" + text + "\r\n\r\n");
+    EXPECT_TRUE(std::regex_match(run.Err, report)) << run.Err;
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_FALSE(run.TimedOut);
+    if (output == StdOutKind::ReaderQuits) {
+      EXPECT_EQ(run.Out, "Device Num: 0 Device Name: \"DUMMY0\"  \r\n");
+    }
+  }
+}
+
+}  // namespace
