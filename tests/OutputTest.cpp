@@ -40,6 +40,7 @@ TEST(OutputFaults, ReportAndExitCodeOne) {
       {"closed", StdOutKind::Closed, MachineFile("two-devices.json"), {}, "I/O error 105\\."},
       {"closed, usage", StdOutKind::Closed, MachineFile("two-devices.json"), {"/H"}, "I/O error 105\\."},
       {"reader quits", StdOutKind::ReaderQuits, LargeMachine(), {}, "I/O error 32\\."},
+      {"reader gone before the start", StdOutKind::ReaderGone, MachineFile("two-devices.json"), {"/H"}, "I/O error 32\\."},
   };
   for (const FaultCase& fault : cases) {
     SCOPED_TRACE(fault.What);

@@ -76,6 +76,10 @@ RunResult RunProgram(const std::string& program, const RunOptions& options) {
       if (pipe2(outPipe, O_CLOEXEC) != 0) Fail("pipe");
       if (fcntl(outPipe[0], F_SETPIPE_SZ, 4096) == -1) Fail("F_SETPIPE_SZ");
       break;
+    case StdOutKind::ReaderGone:
+      if (pipe2(outPipe, O_CLOEXEC) != 0) Fail("pipe");
+      CloseIfOpen(outPipe[0]);
+      break;
     case StdOutKind::Terminal: {
       winsize size{};
       size.ws_col = options.TerminalColumns;
@@ -109,7 +113,8 @@ RunResult RunProgram(const std::string& program, const RunOptions& options) {
     int out = -1;
     switch (options.Output) {
       case StdOutKind::Pipe:
-      case StdOutKind::ReaderQuits: out = outPipe[1]; break;
+      case StdOutKind::ReaderQuits:
+      case StdOutKind::ReaderGone: out = outPipe[1]; break;
       case StdOutKind::Terminal: out = ptySlave; break;
       case StdOutKind::File: out = open(options.OutputFile.c_str(), O_WRONLY | O_APPEND); break;
       case StdOutKind::DiskFull: out = open("/dev/full", O_WRONLY); break;

@@ -14,6 +14,7 @@ enum class StdOutKind {
   Closed,          // descriptor 1 closed
   ReaderQuits,     // a pipe of one page whose reader closes it after the first CR LF: output
                    // beyond two pages cannot all fit before the reader is gone
+  ReaderGone,      // a pipe whose reader has closed it before the program starts
 };
 
 struct RunOptions {

@@ -420,6 +420,8 @@ TEST_F(WineRun, FailedWriteEndsWithTheFailureReport) {
       {TavelonExe, "Tavelon.exe", StdOutKind::DiskFull, {}, "Disk full."},
       {renamed, "Other Name.exe", StdOutKind::DiskFull, {"/H"}, "Disk full."},
       {TavelonExe, "Tavelon.exe", StdOutKind::Closed, {"/H"}, "I/O error 105."},
+      // Wine answers a pipe without a reader with ERROR_PIPE_NOT_CONNECTED.
+      {TavelonExe, "Tavelon.exe", StdOutKind::ReaderGone, {}, "I/O error 233."},
   };
   const std::regex report(R"(Exception EInOutError in module (.+) at ([0-9A-F]{8})\.\r\n(.*)\r\n\r\n)");
   for (const auto& row : cases) {
