@@ -5,6 +5,7 @@
 set -euo pipefail
 REPO=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$REPO"
+scripts/install-packages hyperfine strace python3 xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
 source bench/x11/server.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j2 --target tavelon >/dev/null
