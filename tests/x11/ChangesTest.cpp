@@ -15,8 +15,7 @@ class Changes : public testing::Test {
   static void TearDownTestSuite() { Server.reset(); }
   // Every test starts from the layout the server was set up with.
   void SetUp() override {
-    Server->Xrandr({"--output", "DUMMY0", "--mode", "1024x768", "--pos", "0x0", "--primary", "--output", "DUMMY1",
-                    "--mode", "1024x768", "--pos", "1024x0", "--fb", "2048x768"});
+    RestoreTwoOutputLayout(*Server);
   }
   static std::unique_ptr<DummyXServer> Server;
 };

@@ -25,8 +25,7 @@ class X11Service : public testing::Test {
   }
   static void TearDownTestSuite() { Server.reset(); }
   void TearDown() override {
-    Server->Xrandr({"--output", "DUMMY0", "--mode", "1024x768", "--pos", "0x0", "--primary", "--output", "DUMMY1",
-                    "--mode", "1024x768", "--pos", "1024x0", "--fb", "2048x768"});
+    RestoreTwoOutputLayout(*Server);
   }
   static std::unique_ptr<DummyXServer> Server;
 };

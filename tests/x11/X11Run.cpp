@@ -10,6 +10,11 @@ RunResult RunTavelon(const DummyXServer& server, const std::vector<std::string>&
   return RunProgram(TAVELON_PATH, options);
 }
 
+void RestoreTwoOutputLayout(const DummyXServer& server) {
+  server.Xrandr({"--output", "DUMMY0", "--mode", "1024x768", "--pos", "0x0", "--primary", "--output", "DUMMY1",
+                 "--mode", "1024x768", "--pos", "1024x0", "--fb", "2048x768"});
+}
+
 XrandrState QueryState(const DummyXServer& server) {
   XrandrState state;
   std::istringstream lines(server.Xrandr({"--query"}));

@@ -11,6 +11,10 @@
 // Runs build/tavelon on the server's display with the arguments.
 RunResult RunTavelon(const DummyXServer& server, const std::vector<std::string>& arguments);
 
+// Puts a two-output server back as it was set up: DUMMY0 primary at 1024x768+0+0, DUMMY1 at
+// 1024x768+1024+0, a 2048x768 screen.
+void RestoreTwoOutputLayout(const DummyXServer& server);
+
 // What xrandr --query reports: the screen size ("2048x768") and one line per connected
 // output in the server's order: "DUMMY1 1024x768+1024+0 1024x768 60.00", "primary" after
 // the name of the primary output, "off" for an output without a CRTC.
