@@ -8,9 +8,10 @@
 #include <optional>
 
 #include "X11Run.h"
-#include "platform/DisplayService.h"
+#include "platform/x11/X11Display.h"
 
 namespace {
+
 
 TEST(X11ServerGone, CallsFailAfterTheServerStops) {
   signal(SIGPIPE, SIG_IGN);
@@ -19,16 +20,16 @@ TEST(X11ServerGone, CallsFailAfterTheServerStops) {
   DisplayDeviceShortA record{};
   record.cb = sizeof record;
   DEVMODEA mode{};
-  ASSERT_NE(EnumDisplayDevicesA(nullptr, 0, &record, 0), 0);
-  ASSERT_NE(EnumDisplaySettingsA("DUMMY0", ENUM_CURRENT_SETTINGS, &mode), 0);
+  ASSERT_NE(x11::EnumDisplayDevicesA(nullptr, 0, &record, 0), 0);
+  ASSERT_NE(x11::EnumDisplaySettingsA("DUMMY0", ENUM_CURRENT_SETTINGS, &mode), 0);
 
   server.reset();
 
-  EXPECT_EQ(EnumDisplayDevicesA(nullptr, 0, &record, 0), 0);
-  EXPECT_EQ(EnumDisplaySettingsA("DUMMY0", ENUM_CURRENT_SETTINGS, &mode), 0);
-  EXPECT_EQ(EnumDisplaySettingsA("DUMMY0", 0, &mode), 0);
-  EXPECT_EQ(ChangeDisplaySettingsExA("DUMMY0", &mode, nullptr, 0, nullptr), DISP_CHANGE_FAILED);
-  EXPECT_EQ(ChangeDisplaySettingsExA("DUMMY1", nullptr, nullptr, CDS_SET_PRIMARY, nullptr), DISP_CHANGE_FAILED);
+  EXPECT_EQ(x11::EnumDisplayDevicesA(nullptr, 0, &record, 0), 0);
+  EXPECT_EQ(x11::EnumDisplaySettingsA("DUMMY0", ENUM_CURRENT_SETTINGS, &mode), 0);
+  EXPECT_EQ(x11::EnumDisplaySettingsA("DUMMY0", 0, &mode), 0);
+  EXPECT_EQ(x11::ChangeDisplaySettingsExA("DUMMY0", &mode, nullptr, 0, nullptr), DISP_CHANGE_FAILED);
+  EXPECT_EQ(x11::ChangeDisplaySettingsExA("DUMMY1", nullptr, nullptr, CDS_SET_PRIMARY, nullptr), DISP_CHANGE_FAILED);
 }
 
 }  // namespace

@@ -9,9 +9,10 @@
 #include <memory>
 
 #include "X11Run.h"
-#include "platform/DisplayService.h"
+#include "platform/x11/X11Display.h"
 
 namespace {
+
 
 constexpr DWORD ModeFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
 
@@ -43,26 +44,26 @@ TEST_F(X11Service, DeviceRecordsFillNoMoreThanTheirSize) {
   DisplayDeviceShortA record;
   std::memset(&record, 'x', sizeof record);
   record.cb = sizeof record;
-  ASSERT_NE(EnumDisplayDevicesA(nullptr, 1, &record, 0), 0);
+  ASSERT_NE(x11::EnumDisplayDevicesA(nullptr, 1, &record, 0), 0);
   EXPECT_STREQ(record.DeviceName, "DUMMY1");
   EXPECT_STREQ(record.DeviceString, "The X.Org Foundation");
   EXPECT_EQ(record.StateFlags, DISPLAY_DEVICE_ATTACHED_TO_DESKTOP);
 
   std::memset(&record, 'x', sizeof record);
   record.cb = offsetof(DisplayDeviceShortA, DeviceString);
-  ASSERT_NE(EnumDisplayDevicesA(nullptr, 0, &record, 0), 0);
+  ASSERT_NE(x11::EnumDisplayDevicesA(nullptr, 0, &record, 0), 0);
   EXPECT_STREQ(record.DeviceName, "DUMMY0");
   EXPECT_EQ(record.DeviceString[0], 'x');
   EXPECT_EQ(record.cb, offsetof(DisplayDeviceShortA, DeviceString));
 
   record.cb = sizeof record;
-  EXPECT_EQ(EnumDisplayDevicesA(nullptr, 2, &record, 0), 0);
-  EXPECT_EQ(EnumDisplayDevicesA("DUMMY0", 0, &record, 0), 0);
+  EXPECT_EQ(x11::EnumDisplayDevicesA(nullptr, 2, &record, 0), 0);
+  EXPECT_EQ(x11::EnumDisplayDevicesA("DUMMY0", 0, &record, 0), 0);
 }
 
 TEST_F(X11Service, ModeRecords) {
   DEVMODEA mode = Filled('x');
-  ASSERT_NE(EnumDisplaySettingsA("DUMMY1", ENUM_CURRENT_SETTINGS, &mode), 0);
+  ASSERT_NE(x11::EnumDisplaySettingsA("DUMMY1", ENUM_CURRENT_SETTINGS, &mode), 0);
   EXPECT_EQ(mode.dmFields, ModeFields | DM_POSITION);
   EXPECT_EQ(mode.dmPelsWidth, 1024u);
   EXPECT_EQ(mode.dmPelsHeight, 768u);
@@ -74,18 +75,18 @@ TEST_F(X11Service, ModeRecords) {
 
   // Mode 6 of DUMMY0 is the first 1280x720 the server setup added, at 45 Hz.
   mode = Filled('x');
-  ASSERT_NE(EnumDisplaySettingsA("DUMMY0", 6, &mode), 0);
+  ASSERT_NE(x11::EnumDisplaySettingsA("DUMMY0", 6, &mode), 0);
   EXPECT_EQ(mode.dmFields, ModeFields);
   EXPECT_EQ(mode.dmPelsWidth, 1280u);
   EXPECT_EQ(mode.dmPelsHeight, 720u);
   EXPECT_EQ(mode.dmDisplayFrequency, 45u);
   EXPECT_EQ(mode.dmBitsPerPel, 32u);
 
-  EXPECT_EQ(EnumDisplaySettingsA("DUMMY0", 8, &mode), 0);
-  EXPECT_EQ(EnumDisplaySettingsA("DUMMY7", ENUM_CURRENT_SETTINGS, &mode), 0);
-  EXPECT_EQ(EnumDisplaySettingsA("DUMMY", ENUM_CURRENT_SETTINGS, &mode), 0);
+  EXPECT_EQ(x11::EnumDisplaySettingsA("DUMMY0", 8, &mode), 0);
+  EXPECT_EQ(x11::EnumDisplaySettingsA("DUMMY7", ENUM_CURRENT_SETTINGS, &mode), 0);
+  EXPECT_EQ(x11::EnumDisplaySettingsA("DUMMY", ENUM_CURRENT_SETTINGS, &mode), 0);
   // No name: the primary display, as on Windows.
-  ASSERT_NE(EnumDisplaySettingsA("", ENUM_CURRENT_SETTINGS, &mode), 0);
+  ASSERT_NE(x11::EnumDisplaySettingsA("", ENUM_CURRENT_SETTINGS, &mode), 0);
   EXPECT_EQ(mode.dmPosition.x, 0);
 }
 
@@ -119,23 +120,23 @@ TEST_F(X11Service, ModeChangeChoices) {
     mode.dmPelsHeight = change.Height;
     mode.dmBitsPerPel = change.Bits;
     mode.dmDisplayFrequency = change.FrequencyHz;
-    EXPECT_EQ(ChangeDisplaySettingsExA("DUMMY1", &mode, nullptr, 0, nullptr), change.Result) << change.What;
+    EXPECT_EQ(x11::ChangeDisplaySettingsExA("DUMMY1", &mode, nullptr, 0, nullptr), change.Result) << change.What;
     EXPECT_EQ(QueryState(*Server).Outputs.at(1), change.Dummy1After) << change.What;
     TearDown();
   }
 }
 
 TEST_F(X11Service, PrimaryAndUnknownDevice) {
-  EXPECT_EQ(ChangeDisplaySettingsExA("DUMMY1", nullptr, nullptr, CDS_SET_PRIMARY, nullptr), DISP_CHANGE_SUCCESSFUL);
+  EXPECT_EQ(x11::ChangeDisplaySettingsExA("DUMMY1", nullptr, nullptr, CDS_SET_PRIMARY, nullptr), DISP_CHANGE_SUCCESSFUL);
   EXPECT_EQ(QueryState(*Server).Outputs.at(1), "DUMMY1 primary 1024x768+1024+0 1024x768 60.00");
   DisplayDeviceShortA record{};
   record.cb = sizeof record;
-  ASSERT_NE(EnumDisplayDevicesA(nullptr, 1, &record, 0), 0);
+  ASSERT_NE(x11::EnumDisplayDevicesA(nullptr, 1, &record, 0), 0);
   EXPECT_EQ(record.StateFlags, DISPLAY_DEVICE_ATTACHED_TO_DESKTOP | DISPLAY_DEVICE_PRIMARY_DEVICE);
 
   DEVMODEA mode = Filled(0);
-  EXPECT_EQ(ChangeDisplaySettingsExA("DUMMY9", &mode, nullptr, 0, nullptr), DISP_CHANGE_FAILED);
-  EXPECT_EQ(ChangeDisplaySettingsExA("DUMMY9", nullptr, nullptr, CDS_SET_PRIMARY, nullptr), DISP_CHANGE_FAILED);
+  EXPECT_EQ(x11::ChangeDisplaySettingsExA("DUMMY9", &mode, nullptr, 0, nullptr), DISP_CHANGE_FAILED);
+  EXPECT_EQ(x11::ChangeDisplaySettingsExA("DUMMY9", nullptr, nullptr, CDS_SET_PRIMARY, nullptr), DISP_CHANGE_FAILED);
 }
 
 }  // namespace

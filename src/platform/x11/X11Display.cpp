@@ -1,6 +1,6 @@
 // The display service over X11 RandR (Linux product): the three display calls answered from
 // the default screen's outputs through XCB. Only X11 and RandR knowledge belongs here.
-#include "../DisplayService.h"
+#include "X11Display.h"
 
 #include <xcb/randr.h>
 #include <xcb/xcb.h>
@@ -394,6 +394,8 @@ LONG ChangeMode(const Device& device, const DEVMODEA& request) {
 
 }  // namespace
 
+namespace x11 {
+
 BOOL EnumDisplayDevicesA(LPCSTR device, DWORD deviceNumber, DisplayDeviceShortA* record, DWORD) {
   // A named device would ask for its monitors, which RandR does not tell apart from outputs.
   if (device != nullptr || record == nullptr) return 0;
@@ -447,3 +449,5 @@ LONG ChangeDisplaySettingsExA(LPCSTR deviceName, DEVMODEA* mode, HWND, DWORD fla
   State.Valid = false;
   return result;
 }
+
+}  // namespace x11
