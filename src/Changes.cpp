@@ -35,6 +35,16 @@ void SetSizeOnlyMode(DEVMODEA& mode) {
   mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
 }
 
+// The number the user wrote after the switch letter (upper case). A value text that does not
+// read as a number is refused: taken for 0, it would send the change to device 0.
+std::int32_t ActionValue(char letter) {
+  if (!SwitchValueExact(letter)) {
+    WriteLine({"Cannot use switch ", std::string_view(&letter, 1), " - \"", SwitchValueText(letter), "\" is not a number."});
+    StopRun(1);
+  }
+  return SwitchValue(letter);
+}
+
 }  // namespace
 
 void ReportChangeOutcome(LONG result) {
@@ -48,9 +58,9 @@ void ReportChangeOutcome(LONG result) {
 }
 
 void SetResolution() {
-  TargetDevice = SwitchValue('D');
-  TargetWidth = SwitchValue('X');
-  TargetHeight = SwitchValue('Y');
+  TargetDevice = ActionValue('D');
+  TargetWidth = ActionValue('X');
+  TargetHeight = ActionValue('Y');
   // An entry the inventory did not fill has an empty name, which the service takes for the
   // primary display: such a number must never reach it.
   if (TargetDevice < 0 || TargetDevice > LastDeviceIndex) {
@@ -84,12 +94,13 @@ void SetResolution() {
 }
 
 void SetPrimary() {
-  const std::int32_t number = SwitchValue('P');
+  const std::int32_t number = ActionValue('P');
   if (number > LastAttachedIndex || number < 0) {
     WriteLine({"Cannot set primary to ", DecimalText(number), " - not a physical display."});
     StopRun(1);
   }
-  if (number == PrimaryIndex) {
+  // PrimaryIndex stays 0 when no device carries the flag: only the flag says it is set.
+  if (number == PrimaryIndex && (DisplayTable[number].StateFlags & DISPLAY_DEVICE_PRIMARY_DEVICE) != 0) {
     WriteLine({"Primary is already set to ", DecimalText(number), " - nothing to do."});
     StopRun(1);
   }

@@ -11,6 +11,9 @@ bool IsBlank(char c) {
   return code >= 1 && code <= 32;
 }
 
+// Characters of a value text that SwitchValue reads; the rest of a longer one is never seen.
+constexpr std::size_t MaxValueLength = 255;
+
 bool IsSwitchPrefix(char c) { return c == '-' || c == '/'; }
 
 int HexDigitValue(char c) {
@@ -120,10 +123,22 @@ std::int32_t SwitchValue(char letter) {
   const std::int32_t index = FindSwitch(letter);
   if (index == 0) return 0;
   const std::string_view argument = ArgumentList[static_cast<std::size_t>(index)];
-  const std::string_view valueText = argument.substr(2, 255);
+  const std::string_view valueText = argument.substr(2, MaxValueLength);
   std::int32_t value = 0;
   if (valueText.empty() || !ParseInteger(valueText, value)) return 0;
   return value;
+}
+
+std::string SwitchValueText(char letter) {
+  const std::int32_t index = FindSwitch(letter);
+  if (index == 0) return {};
+  return ArgumentList[static_cast<std::size_t>(index)].substr(2);
+}
+
+bool SwitchValueExact(char letter) {
+  const std::string valueText = SwitchValueText(letter);
+  std::int32_t value = 0;
+  return valueText.empty() || (valueText.size() <= MaxValueLength && ParseInteger(valueText, value));
 }
 
 bool ParseInteger(std::string_view text, std::int32_t& value) {

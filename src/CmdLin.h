@@ -35,6 +35,15 @@ bool SwitchPresent(char letter);
 // 0 when the switch is absent, has no value or the value does not convert.
 std::int32_t SwitchValue(char letter);
 
+// The value text of the first switch with this letter as the user wrote it: everything after
+// the letter, however long; empty when the switch is absent or has none.
+std::string SwitchValueText(char letter);
+
+// Whether SwitchValue reads what the user wrote: the switch is absent, has no value text, or
+// its value text is at most 255 characters and converts. A value that fails here yields 0
+// from SwitchValue, a number the user never wrote.
+bool SwitchValueExact(char letter);
+
 // Converts the whole text to a signed 32-bit number: optional leading spaces, one sign,
 // decimal (overflow refused) or hexadecimal after $, x, X, 0x or 0X (32 bits, wrapping).
 bool ParseInteger(std::string_view text, std::int32_t& value);

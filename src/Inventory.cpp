@@ -113,6 +113,9 @@ void QueryMode(const DisplayDeviceShortA& device, DWORD modeNumber) {
 }
 
 void ListDisplays() {
+  // Armed for every pass: a pass that reads no device must never report the entries an
+  // earlier pass left in the table.
+  EnumFailed = true;
   EnumerateDevices();
   if (EnumFailed) {
     WriteLine({"Error EnumDisplayDevices for device 0"});

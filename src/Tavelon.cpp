@@ -19,7 +19,6 @@ constexpr std::string_view UsageLines[] = {
 void SetStartValues() {
   DeviceQueryName = nullptr;
   DeviceQueryFlags = 0;
-  EnumFailed = true;
   LastDeviceIndex = 0;
   PrimaryIndex = 0;
   LastAttachedIndex = 0;

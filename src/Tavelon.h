@@ -15,7 +15,7 @@ extern DWORD DeviceQueryNumber;   // device number being queried
 extern DisplayDeviceShortA DisplayTable[MaxDevices];
 extern DEVMODEA CurrentMode;      // filled by every mode query
 extern std::int32_t LastDeviceIndex;
-extern bool EnumFailed;           // armed once per run; no enumeration has read a device yet
+extern bool EnumFailed;           // armed by every pass; this pass has read no device yet
 extern bool LastCallOk;
 extern std::int32_t PrimaryIndex;
 extern std::int32_t LastAttachedIndex;
@@ -36,8 +36,8 @@ extern DisplayDeviceShortA* PrimaryTarget;
 // Ends the run at once with the exit code, through the end-of-run steps. Does not return.
 [[noreturn]] void StopRun(int exitCode);
 
-// Reads up to MaxDevices devices into DisplayTable and reports them; StopRun(1) when the
-// first pass reads none.
+// Reads up to MaxDevices devices into DisplayTable and reports them; StopRun(1) when a pass
+// reads none.
 void ListDisplays();
 
 // The mode catalogue of one device; writes nothing unless the command line is empty.

@@ -38,7 +38,7 @@ TEST(Resolution, RequestCopiesTheCurrentMode) {
   const std::tuple<std::vector<std::string>, std::uint32_t, std::uint32_t, std::string> cases[] = {
       {{"/D1", "/X1024", "/Y768"}, 1024, 768, "Changing resolution to 1024x768 on device 1"},
       {{"/D1", "/X", "/Y768"}, 0, 768, "Changing resolution to 0x768 on device 1"},
-      {{"/D1", "/Xabc", "/Y-2"}, 0, 4294967294u, "Changing resolution to 0x-2 on device 1"},
+      {{"/D1", "/X0", "/Y-2"}, 0, 4294967294u, "Changing resolution to 0x-2 on device 1"},
       {{"/D1", "/X-1", "/Y$FFFFFFFF"}, 4294967295u, 4294967295u, "Changing resolution to -1x-1 on device 1"},
       {{"/Dx1", "/X2147483647", "/Y1"}, 2147483647u, 1, "Changing resolution to 2147483647x1 on device 1"},
   };
@@ -143,7 +143,7 @@ TEST(Primary, Refusals) {
       {{"/Q", "/P$80000000"}, "Cannot set primary to -2147483648 - not a physical display."},
       {{"/Q", "/P0"}, "Primary is already set to 0 - nothing to do."},
       {{"/Q", "/P"}, "Primary is already set to 0 - nothing to do."},
-      {{"/Q", "/Pone", "/D1", "/X1", "/Y1"}, "Primary is already set to 0 - nothing to do."},
+      {{"/Q", "/P", "/D1", "/X1", "/Y1"}, "Primary is already set to 0 - nothing to do."},
   };
   for (const auto& [arguments, line] : cases) {
     const SimRun run = RunSim(TwoDevices(), arguments);
@@ -173,14 +173,21 @@ TEST(Primary, IndexAloneDecides) {
   EXPECT_EQ(run.Calls("ChangeDisplaySettingsExA")[0].at("name"), "B");
 }
 
-// The second pass is not armed again: when device 0 cannot be read any more, the pass
-// goes on and reports entry 0 as the service left it.
-TEST(Primary, SecondPassWithoutDevices) {
+// A second pass that cannot read device 0 stops as the first one does: it never reports
+// the entries the first pass left behind.
+TEST(Primary, SecondPassWithoutDevicesStops) {
   json machine = TwoDevices();
   machine["after_change"] = {{"devices", json::array()}};
-  const SimRun run = RunSim(machine, {"/Q", "/P1"});
-  EXPECT_EQ(run.Run.ExitCode, 0);
-  EXPECT_EQ(run.Run.Out, Lines({"Successful: Primary set to 1  " + Success2, ""}));
+  for (const bool quiet : {false, true}) {
+    const SimRun run = RunSim(machine, quiet ? std::vector<std::string>{"/Q", "/P1"} : std::vector<std::string>{"/P1"});
+    EXPECT_EQ(run.Run.Out, (quiet ? "" : Report) + Lines({"Successful: Primary set to 1  " + Success2, "",
+                                                          "Error EnumDisplayDevices for device 0"}));
+    EXPECT_EQ(run.Run.ExitCode, 1);
+    // After the change: one device query, which fails, and nothing else.
+    ASSERT_FALSE(run.Log.empty());
+    EXPECT_EQ(run.Log.back(), (json{{"call", "EnumDisplayDevicesA"}, {"device", 0}, {"result", 0}}));
+    EXPECT_EQ(run.Log[run.Log.size() - 2].at("call"), "ChangeDisplaySettingsExA");
+  }
 }
 
 }  // namespace

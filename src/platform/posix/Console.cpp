@@ -6,6 +6,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -38,7 +39,12 @@ const char* NextCommandLineChar(const char* at) { return *at == '\0' ? at : at +
 
 int OpenStdOut() { return StdOutClosed ? StdOutNotOpen : 0; }
 
-bool StdOutIsConsole() { return isatty(STDOUT_FILENO) == 1; }
+// Any character device counts, as on Windows: a terminal, but also /dev/null and /dev/full,
+// where a failed step must be known before the next one runs.
+bool StdOutIsConsole() {
+  struct stat status {};
+  return fstat(STDOUT_FILENO, &status) == 0 && S_ISCHR(status.st_mode);
+}
 
 int WriteStdOut(const char* bytes, std::size_t count) {
   while (count > 0) {
