@@ -2,81 +2,73 @@
 // entry the inventory did not fill, and (in the sanitized build) no report.
 #include <gtest/gtest.h>
 
-#include <set>
-
 #include "Sim.h"
 
 namespace {
 
 using nlohmann::json;
 
+// n devices that keep the three bounds apart once there are three or more: device 1 is the
+// primary and the last device is not attached, so the last device, the last attached device
+// and the primary are different numbers. One device alone is attached and primary.
 json Machine(int devices) {
   json list = json::array();
   for (int i = 0; i < devices; ++i) {
-    list.push_back(Device("\\\\.\\DISPLAY" + std::to_string(i + 1), "Adapter", i == 0 ? 5 : 1, Mode(800, 600, 32),
+    const unsigned flags = devices == 1 ? 5 : i == devices - 1 ? 0 : i == 1 ? 5 : 1;
+    list.push_back(Device("\\\\.\\DISPLAY" + std::to_string(i + 1), "Adapter", flags, Mode(800, 600, 32),
                           json::array({Mode(640, 480), Mode(800, 600)})));
   }
   return {{"devices", list}};
 }
 
-// Every value the issue of a device number can take at the edges, as written and as read.
+// Every value the number of a device can take at the edges, as written and as read.
 const std::tuple<std::string, std::int64_t> Values[] = {
-    {"-2147483648", -2147483648LL}, {"-1", -1}, {"0", 0}, {"1", 1}, {"2", 2}, {"10", 10}, {"11", 11},
+    {"-2147483648", -2147483648LL}, {"-1", -1}, {"0", 0}, {"1", 1}, {"2", 2}, {"9", 9}, {"10", 10}, {"11", 11},
     {"2147483647", 2147483647},     {"$FFFFFFFF", -1}, {"$80000000", -2147483648LL}, {"-$FFFFFFFF", 1},
     {"x7FFFFFFF", 2147483647},       {"0x0000000A", 10}, {"-$80000000", -2147483648LL},
 };
 
-TEST(ExtremeValues, ResolutionChangeNeverReachesAnUnfilledEntry) {
-  for (int devices : {1, 2, 11}) {
+// Both changes with every edge value on one, three and eleven devices: a number is either
+// refused with its own line before any change call, or the one change call names exactly
+// the device with that number.
+TEST(ExtremeValues, ChangesNeverReachAnUnfilledEntry) {
+  for (int devices : {1, 3, 11}) {
     const json machine = Machine(devices);
-    std::set<std::string> names;
-    for (const json& device : machine.at("devices")) names.insert(device.at("name").get<std::string>());
-    const int lastDevice = devices - 1;
-    for (const auto& [written, number] : Values) {
-      const std::string trace = std::to_string(devices) + " devices, " + written;
-      const SimRun run = RunSim(machine, {"/Q", "/D" + written, "/X" + written, "/Y" + written});
-      const std::vector<json> changes = run.Calls("ChangeDisplaySettingsExA");
-      if (number < 0 || number > lastDevice) {
-        EXPECT_EQ(run.Run.Out, Lines({"Cannot change resolution of device " + std::to_string(number) + " - no such device."}))
-            << trace;
-        EXPECT_EQ(run.Run.ExitCode, 1) << trace;
-        EXPECT_TRUE(changes.empty()) << trace;
-        continue;
-      }
-      EXPECT_EQ(run.Run.ExitCode, 0) << trace;
-      ASSERT_EQ(changes.size(), 1u) << trace;
-      EXPECT_EQ(changes[0].at("name"), "\\\\.\\DISPLAY" + std::to_string(number + 1)) << trace;
-      const auto bits = static_cast<std::uint32_t>(static_cast<std::int32_t>(number));
-      EXPECT_EQ(changes[0].at("mode").at("width"), bits) << trace;
-      EXPECT_EQ(changes[0].at("mode").at("height"), bits) << trace;
-      EXPECT_NE(run.Run.Out.find("Changing resolution to " + std::to_string(number) + "x" + std::to_string(number) +
-                                 " on device " + std::to_string(number)),
-                std::string::npos)
-          << trace;
-    }
-  }
-}
-
-TEST(ExtremeValues, PrimaryChangeNeverReachesAnUnfilledEntry) {
-  for (int devices : {1, 2, 11}) {
-    const int lastAttached = devices - 1;
-    for (const auto& [written, number] : Values) {
-      const std::string trace = std::to_string(devices) + " devices, " + written;
-      const SimRun run = RunSim(Machine(devices), {"/Q", "/P" + written});
-      const std::vector<json> changes = run.Calls("ChangeDisplaySettingsExA");
-      const std::string n = std::to_string(number);
-      if (number < 0 || number > lastAttached) {
-        EXPECT_EQ(run.Run.Out, Lines({"Cannot set primary to " + n + " - not a physical display."})) << trace;
-        EXPECT_EQ(run.Run.ExitCode, 1) << trace;
-        EXPECT_TRUE(changes.empty()) << trace;
-      } else if (number == 0) {
-        EXPECT_EQ(run.Run.Out, Lines({"Primary is already set to 0 - nothing to do."})) << trace;
-        EXPECT_EQ(run.Run.ExitCode, 1) << trace;
-        EXPECT_TRUE(changes.empty()) << trace;
-      } else {
+    const std::int64_t lastDevice = devices - 1;
+    const std::int64_t lastAttached = devices == 1 ? 0 : devices - 2;
+    const std::int64_t primary = devices == 1 ? 0 : 1;
+    for (const char action : {'D', 'P'}) {
+      for (const auto& [written, number] : Values) {
+        const std::string trace = std::to_string(devices) + " devices, /" + action + written;
+        const std::string n = std::to_string(number);
+        const std::vector<std::string> arguments =
+            action == 'D' ? std::vector<std::string>{"/Q", "/D" + written, "/X" + written, "/Y" + written}
+                          : std::vector<std::string>{"/Q", "/P" + written};
+        std::string refusal;
+        if (action == 'D' && (number < 0 || number > lastDevice)) {
+          refusal = "Cannot change resolution of device " + n + " - no such device.";
+        } else if (action == 'P' && (number < 0 || number > lastAttached)) {
+          refusal = "Cannot set primary to " + n + " - not a physical display.";
+        } else if (action == 'P' && number == primary) {
+          refusal = "Primary is already set to " + n + " - nothing to do.";
+        }
+        const SimRun run = RunSim(machine, arguments);
+        const std::vector<json> changes = run.Calls("ChangeDisplaySettingsExA");
+        if (!refusal.empty()) {
+          EXPECT_EQ(run.Run.Out, Lines({refusal})) << trace;
+          EXPECT_EQ(run.Run.ExitCode, 1) << trace;
+          EXPECT_TRUE(changes.empty()) << trace;
+          continue;
+        }
         EXPECT_EQ(run.Run.ExitCode, 0) << trace;
         ASSERT_EQ(changes.size(), 1u) << trace;
         EXPECT_EQ(changes[0].at("name"), "\\\\.\\DISPLAY" + std::to_string(number + 1)) << trace;
+        if (action == 'P') continue;
+        const auto bits = static_cast<std::uint32_t>(static_cast<std::int32_t>(number));
+        EXPECT_EQ(changes[0].at("mode").at("width"), bits) << trace;
+        EXPECT_EQ(changes[0].at("mode").at("height"), bits) << trace;
+        EXPECT_NE(run.Run.Out.find("Changing resolution to " + n + "x" + n + " on device " + n), std::string::npos)
+            << trace;
       }
     }
   }
