@@ -186,13 +186,20 @@ TEST(OutputFaults, ClosedOutputIsNotTakenByAnotherFile) {
   };
   EXPECT_EQ(run.Log, devicesAsked);
 
-  // A log named /dev/stdout opens whatever holds descriptor 1 at that moment. Held by
-  // /dev/null, the log goes there and the run ends with the same report; left closed, the
-  // name would lead nowhere and the simulated machine could not start.
-  const SimRun byName = RunSim(MachineFile("two-devices.json"), {"/Z"},
-                               {.Environment = {{"TAVELON_SIM_LOG", "/dev/stdout"}}, .Output = StdOutKind::Closed});
-  EXPECT_EQ(byName.Run.ExitCode, 1);
-  ExpectReport(byName.Run.Err, "I/O error 105\\.");
+  // Whatever holds descriptor 1 is what /dev/stdout opens. Held by /dev/null, a log named
+  // so goes nowhere; were it left free, the machine fixture opened first would take it and
+  // the log lines would be appended to the fixture.
+  TempFolder folder;
+  const std::string machine = MachineFile("two-devices.json").dump();
+  WriteFile(folder.File("machine.json"), machine);
+  const RunResult byName =
+      RunProgram(SimPath(), {.Arguments = {"/Z"},
+                             .Environment = {{"TAVELON_SIM_MACHINE", folder.File("machine.json")},
+                                             {"TAVELON_SIM_LOG", "/dev/stdout"}},
+                             .Output = StdOutKind::Closed});
+  EXPECT_EQ(byName.ExitCode, 1);
+  ExpectReport(byName.Err, "I/O error 105\\.");
+  EXPECT_EQ(ReadFile(folder.File("machine.json")), machine);
 }
 
 TEST(OutputFaults, QuietRunWithNothingToWriteNeedsNoOutput) {
