@@ -46,4 +46,5 @@ bool SwitchValueExact(char letter);
 
 // Converts the whole text to a signed 32-bit number: optional leading spaces, one sign,
 // decimal (overflow refused) or hexadecimal after $, x, X, 0x or 0X (32 bits, wrapping).
+// A text that does not convert leaves value as it was.
 bool ParseInteger(std::string_view text, std::int32_t& value);

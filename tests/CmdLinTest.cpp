@@ -40,6 +40,14 @@ TEST(SplitCommandLine, Table) {
       {"prog \"\"x y", {"x", "y"}},
       {"prog \xe9t\xe9 /X1", {"\xe9t\xe9", "/X1"}},
       {"prog /D1 /X1024 /Y768", {"/D1", "/X1024", "/Y768"}},
+      // Codes 1 to 32 separate arguments; 33 ('!') and everything above are text.
+      {"prog /X800!", {"/X800!"}},
+      {"prog /X800 !", {"/X800", "!"}},
+      {"prog !/H", {"!/H"}},
+      {"prog /X800\x20/Y600", {"/X800", "/Y600"}},
+      {"prog /X800\x21/Y600", {"/X800!/Y600"}},
+      {"prog /X800\x7f/Y600", {"/X800\x7f/Y600"}},
+      {"prog /X800\xa0/Y600", {"/X800\xa0/Y600"}},
   };
   for (const auto& [commandLine, expected] : cases) {
     SCOPED_TRACE(commandLine);
@@ -149,9 +157,8 @@ TEST(ParseInteger, Table) {
     SCOPED_TRACE(text);
     std::int32_t parsed = 12345;
     EXPECT_EQ(ParseInteger(text, parsed), succeeds);
-    if (succeeds) {
-      EXPECT_EQ(parsed, value);
-    }
+    // A text that does not convert leaves the number as it was.
+    EXPECT_EQ(parsed, succeeds ? value : 12345);
   }
 }
 

@@ -80,7 +80,9 @@ RunResult RunProgram(const std::string& program, const RunOptions& options) {
       if (pipe2(outPipe, O_CLOEXEC) != 0) Fail("pipe");
       CloseIfOpen(outPipe[0]);
       break;
-    case StdOutKind::Terminal: {
+    case StdOutKind::Terminal:
+    case StdOutKind::TerminalHangsUp:
+    case StdOutKind::TerminalGone: {
       winsize size{};
       size.ws_col = options.TerminalColumns;
       size.ws_row = options.TerminalColumns == 0 ? 0 : 25;
@@ -90,6 +92,7 @@ RunResult RunProgram(const std::string& program, const RunOptions& options) {
       cfmakeraw(&raw);
       tcsetattr(ptySlave, TCSANOW, &raw);
       fcntl(ptyMaster, F_SETFD, FD_CLOEXEC);
+      if (options.Output == StdOutKind::TerminalGone) CloseIfOpen(ptyMaster);
       break;
     }
     case StdOutKind::File:
@@ -115,9 +118,12 @@ RunResult RunProgram(const std::string& program, const RunOptions& options) {
       case StdOutKind::Pipe:
       case StdOutKind::ReaderQuits:
       case StdOutKind::ReaderGone: out = outPipe[1]; break;
-      case StdOutKind::Terminal: out = ptySlave; break;
+      case StdOutKind::Terminal:
+      case StdOutKind::TerminalHangsUp:
+      case StdOutKind::TerminalGone: out = ptySlave; break;
       case StdOutKind::File: out = open(options.OutputFile.c_str(), O_WRONLY | O_APPEND); break;
       case StdOutKind::DiskFull: out = open("/dev/full", O_WRONLY); break;
+      case StdOutKind::DevNull: out = open("/dev/null", O_WRONLY); break;
       case StdOutKind::Closed: break;
     }
     if (out == -1) {
@@ -138,7 +144,7 @@ RunResult RunProgram(const std::string& program, const RunOptions& options) {
   CloseIfOpen(errPipe[1]);
   CloseIfOpen(outPipe[1]);
   CloseIfOpen(ptySlave);
-  int outRead = options.Output == StdOutKind::Terminal ? ptyMaster : outPipe[0];
+  int outRead = ptyMaster != -1 ? ptyMaster : outPipe[0];
   const bool nothingToRead = outRead == -1 && errPipe[0] == -1;
 
   RunResult result;
@@ -173,7 +179,8 @@ RunResult RunProgram(const std::string& program, const RunOptions& options) {
         continue;
       }
       (isOut ? result.Out : result.Err).append(chunk, static_cast<std::size_t>(n));
-      if (isOut && options.Output == StdOutKind::ReaderQuits && result.Out.find("\r\n") != std::string::npos) {
+      const bool readerQuits = options.Output == StdOutKind::ReaderQuits || options.Output == StdOutKind::TerminalHangsUp;
+      if (isOut && readerQuits && result.Out.find("\r\n") != std::string::npos) {
         result.Out.erase(result.Out.find("\r\n") + 2);
         CloseIfOpen(outRead);
       }

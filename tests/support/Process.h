@@ -1,5 +1,6 @@
 // Runs a built program as a child process, with its standard output on a pipe, a file,
-// a pseudo-terminal, /dev/full or closed, and collects what it wrote and its exit code.
+// a pseudo-terminal, /dev/full, /dev/null or closed, and collects what it wrote and its
+// exit code.
 #pragma once
 
 #include <string>
@@ -10,7 +11,11 @@ enum class StdOutKind {
   Pipe,            // read to the end
   File,            // a regular file, read after the run
   Terminal,        // a pseudo-terminal in raw mode, read to the end
+  TerminalHangsUp, // a pseudo-terminal whose master side is closed after the first CR LF:
+                   // every later write to it fails (EIO)
+  TerminalGone,    // a pseudo-terminal whose master side is closed before the program starts
   DiskFull,        // /dev/full
+  DevNull,         // /dev/null
   Closed,          // descriptor 1 closed
   ReaderQuits,     // a pipe of one page whose reader closes it after the first CR LF: output
                    // beyond two pages cannot all fit before the reader is gone

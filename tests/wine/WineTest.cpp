@@ -409,21 +409,25 @@ TEST_F(WineRun, FailedWriteEndsWithTheFailureReport) {
   std::filesystem::copy_file(TavelonExe, renamed);
   const auto [codeStart, codeEnd] = CodeOffsets(TavelonExe);
   ASSERT_LT(codeStart, codeEnd);
+  // Step: the output step the run fails at; failures at one step give one offset, each step
+  // its own. Empty where the step depends on how long Wine's device texts are.
   const struct {
     std::string Program;
     std::string ModuleName;
     StdOutKind Output;
     std::vector<std::string> Arguments;
     std::string Text;
+    std::string Step;
   } cases[] = {
-      {TavelonExe, "Tavelon.exe", StdOutKind::DiskFull, {"/H"}, "Disk full."},
-      {TavelonExe, "Tavelon.exe", StdOutKind::DiskFull, {}, "Disk full."},
-      {renamed, "Other Name.exe", StdOutKind::DiskFull, {"/H"}, "Disk full."},
-      {TavelonExe, "Tavelon.exe", StdOutKind::Closed, {"/H"}, "I/O error 105."},
+      {TavelonExe, "Tavelon.exe", StdOutKind::DiskFull, {"/H"}, "Disk full.", "usage line"},
+      {TavelonExe, "Tavelon.exe", StdOutKind::DiskFull, {}, "Disk full.", "device header"},
+      {renamed, "Other Name.exe", StdOutKind::DiskFull, {"/H"}, "Disk full.", "usage line"},
+      {TavelonExe, "Tavelon.exe", StdOutKind::Closed, {"/H"}, "I/O error 105.", "usage line"},
       // Wine answers a pipe without a reader with ERROR_PIPE_NOT_CONNECTED.
-      {TavelonExe, "Tavelon.exe", StdOutKind::ReaderGone, {}, "I/O error 233."},
+      {TavelonExe, "Tavelon.exe", StdOutKind::ReaderGone, {}, "I/O error 233.", ""},
   };
   const std::regex report(R"(Exception EInOutError in module (.+) at ([0-9A-F]{8})\.\r\n(.*)\r\n\r\n)");
+  std::map<std::string, std::uint32_t> offsetOfStep;
   for (const auto& row : cases) {
     SCOPED_TRACE(row.ModuleName + " " + ::testing::PrintToString(row.Arguments) + " " + row.Text);
     const RunResult run = Machine->Run(row.Program, Arguments(row.Arguments, row.Output));
@@ -435,6 +439,14 @@ TEST_F(WineRun, FailedWriteEndsWithTheFailureReport) {
     EXPECT_LT(offset, codeEnd);
     EXPECT_EQ(match[3], row.Text);
     EXPECT_EQ(run.ExitCode, 1);
+    if (row.Step.empty()) continue;
+    const auto [known, first] = offsetOfStep.emplace(row.Step, offset);
+    EXPECT_EQ(known->second, offset) << "another offset for the " << row.Step;
+    for (const auto& [step, other] : offsetOfStep) {
+      if (step != row.Step) {
+        EXPECT_NE(other, offset) << "same offset as the " << step;
+      }
+    }
   }
 }
 
