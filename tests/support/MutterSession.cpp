@@ -82,9 +82,8 @@ void StopProgram(int pid) {
   waitpid(pid, nullptr, 0);
 }
 
-MutterSession::MutterSession(Kind kind, const std::string& x11Display) : Folder(std::make_unique<TempFolder>()) {
-  const std::string socket = Folder->File("bus");
-  BusAddress = "unix:path=" + socket;
+void MutterSession::StartBus() {
+  BusAddress = "unix:path=" + Folder->File("bus");
   BusPid = SpawnProgram({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=" + BusAddress}, {},
                         Folder->File("bus.log"));
   if (!WaitFor(BusPid, [&] { return Gdbus(BusAddress, {"call", "--session", "--dest", "org.freedesktop.DBus",
@@ -93,50 +92,65 @@ MutterSession::MutterSession(Kind kind, const std::string& x11Display) : Folder(
     StopProgram(BusPid);
     throw std::runtime_error("dbus-daemon did not start");
   }
+}
 
+void MutterSession::StartCompositor(const std::vector<std::string>& arguments,
+                                    std::vector<std::pair<std::string, std::string>> environment) {
   const std::string runtime = Folder->File("runtime");
   mkdir(runtime.c_str(), 0700);
-  std::vector<std::pair<std::string, std::string>> environment = {
-      {"DBUS_SESSION_BUS_ADDRESS", BusAddress}, {"XDG_RUNTIME_DIR", runtime}, {"WAYLAND_DISPLAY", ""}};
-  std::vector<std::string> arguments = {"mutter"};
-  const std::string displayFile = Folder->File("xwayland-display");
-  if (kind == Kind::X11Compositor) {
-    environment.emplace_back("DISPLAY", x11Display);
-    arguments.insert(arguments.end(), {"--x11", "--replace"});
-  } else {
-    environment.emplace_back("DISPLAY", "");
-    arguments.insert(arguments.end(), {"--headless", "--wayland", "--virtual-monitor", "1280x720",
-                                       "--virtual-monitor", "1024x768@75"});
-    if (kind == Kind::Headless) arguments.push_back("--no-x11");
-    if (kind == Kind::HeadlessXwayland) {
-      // Mutter gives the program it runs the Xwayland display and its authority file; the
-      // program tells them and its own pid, so that it too is stopped by pid.
-      arguments.insert(arguments.end(), {"--", "/bin/sh", "-c",
-                                         "echo \"$$ $DISPLAY $XAUTHORITY\" > " + displayFile + ".part && mv " + displayFile +
-                                             ".part " + displayFile + " && exec sleep 100000"});
-    }
-  }
+  environment.insert(environment.end(),
+                     {{"DBUS_SESSION_BUS_ADDRESS", BusAddress}, {"XDG_RUNTIME_DIR", runtime}, {"WAYLAND_DISPLAY", ""}});
   MutterPid = SpawnProgram(arguments, environment, Folder->File("mutter.log"));
-  const bool owned =
-      WaitFor(MutterPid, [&] {
-        return Gdbus(BusAddress, {"call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
-                                  "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.NameHasOwner",
-                                  "org.gnome.Mutter.DisplayConfig"})
-                   .Out.find("true") != std::string::npos;
-      }) &&
-      (kind != Kind::HeadlessXwayland || WaitFor(MutterPid, [&] { return std::filesystem::exists(displayFile); }));
-  if (kind == Kind::HeadlessXwayland && owned) {
-    const std::string told = ReadFile(displayFile);
-    XwaylandClientPid = std::atoi(told.c_str());
-    std::istringstream words(told.substr(told.find(' ') + 1));
-    words >> XwaylandDisplay >> XwaylandAuthority;
-  }
+  const bool owned = WaitFor(MutterPid, [&] {
+    return Gdbus(BusAddress, {"call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
+                              "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.NameHasOwner",
+                              "org.gnome.Mutter.DisplayConfig"})
+               .Out.find("true") != std::string::npos;
+  });
   if (!owned) {
     const std::string log = ReadFile(Folder->File("mutter.log"));
     StopProgram(MutterPid);
     StopProgram(BusPid);
-    throw std::runtime_error("mutter did not take org.gnome.Mutter.DisplayConfig in time:\n" + log);
+    throw std::runtime_error(arguments[0] + " did not take org.gnome.Mutter.DisplayConfig in time:\n" + log);
   }
+}
+
+MutterSession::MutterSession(const std::vector<std::string>& standIn) : Folder(std::make_unique<TempFolder>()) {
+  StartBus();
+  StartCompositor(standIn, {});
+}
+
+MutterSession::MutterSession(Kind kind, const std::string& x11Display) : Folder(std::make_unique<TempFolder>()) {
+  StartBus();
+  std::vector<std::string> arguments = {"mutter"};
+  const std::string displayFile = Folder->File("xwayland-display");
+  if (kind == Kind::X11Compositor) {
+    arguments.insert(arguments.end(), {"--x11", "--replace"});
+    StartCompositor(arguments, {{"DISPLAY", x11Display}});
+    return;
+  }
+  arguments.insert(arguments.end(), {"--headless", "--wayland", "--virtual-monitor", "1280x720",
+                                     "--virtual-monitor", "1024x768@75"});
+  if (kind == Kind::Headless) {
+    arguments.push_back("--no-x11");
+    StartCompositor(arguments, {{"DISPLAY", ""}});
+    return;
+  }
+  // Mutter gives the program it runs the Xwayland display and its authority file; the
+  // program tells them and its own pid, so that it too is stopped by pid.
+  arguments.insert(arguments.end(), {"--", "/bin/sh", "-c",
+                                     "echo \"$$ $DISPLAY $XAUTHORITY\" > " + displayFile + ".part && mv " +
+                                         displayFile + ".part " + displayFile + " && exec sleep 100000"});
+  StartCompositor(arguments, {{"DISPLAY", ""}});
+  if (!WaitFor(MutterPid, [&] { return std::filesystem::exists(displayFile); })) {
+    StopProgram(MutterPid);
+    StopProgram(BusPid);
+    throw std::runtime_error("mutter did not start its Xwayland client in time");
+  }
+  const std::string told = ReadFile(displayFile);
+  XwaylandClientPid = std::atoi(told.c_str());
+  std::istringstream words(told.substr(told.find(' ') + 1));
+  words >> XwaylandDisplay >> XwaylandAuthority;
 }
 
 MutterSession::~MutterSession() {

@@ -18,6 +18,8 @@ struct MutterSession {
   };
   // Throws std::runtime_error when the bus or Mutter cannot be started.
   explicit MutterSession(Kind kind, const std::string& x11Display = "");
+  // A stand-in for Mutter instead: the command, run on the bus, must take the name.
+  explicit MutterSession(const std::vector<std::string>& standIn);
   ~MutterSession();
   MutterSession(const MutterSession&) = delete;
   MutterSession& operator=(const MutterSession&) = delete;
@@ -30,6 +32,10 @@ struct MutterSession {
   std::string GetCurrentStateText() const;
 
  private:
+  void StartBus();
+  // Starts the compositor and waits until it owns the name; throws with its log when not.
+  void StartCompositor(const std::vector<std::string>& arguments,
+                       std::vector<std::pair<std::string, std::string>> environment);
   std::unique_ptr<TempFolder> Folder;
   int BusPid = -1;
   int MutterPid = -1;

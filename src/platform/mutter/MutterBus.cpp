@@ -4,6 +4,7 @@
 // MutterDisplay.cpp's.
 #include "MutterBus.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -23,6 +24,9 @@ constexpr const char* CurrentStateSignature = "ua((ssss)a(siiddada{sv})a{sv})a(i
 const SdBusLibrary* Library = nullptr;
 sd_bus* Bus = nullptr;
 bool BusTried = false;
+// Set once a call has timed out or the connection broke: later calls fail at once rather
+// than wait again.
+bool BusLost = false;
 
 // Owns a message; unreferenced when it goes.
 struct Message {
@@ -43,7 +47,7 @@ bool Connect() {
     Library = LoadSdBus();
     if (Library == nullptr || Library->OpenUser(&Bus) < 0) Bus = nullptr;
   }
-  return Bus != nullptr;
+  return Bus != nullptr && !BusLost;
 }
 
 // Sends the call and waits for its reply; false on an error reply, a broken connection or
@@ -52,6 +56,7 @@ bool Call(Message& call, Message& reply) {
   sd_bus_error error = SD_BUS_ERROR_NULL;
   const int result = Library->Call(Bus, call.Pointer, CallTimeoutMicroseconds, &error, &reply.Pointer);
   Library->ErrorFree(&error);
+  if (result == -ETIMEDOUT || result == -ECONNRESET || result == -ENOTCONN || result == -EPIPE) BusLost = true;
   return result >= 0;
 }
 
