@@ -74,4 +74,26 @@ TEST_F(MutterOnX11, ChangesGoThroughMutterAndKeepTheLayoutAdjacent) {
   }
 }
 
+TEST_F(MutterOnX11, ServiceChosenByTheNamesOwner) {
+  const MutterSession emptyBus(std::vector<std::string>{});
+  const struct {
+    const char* What;
+    std::string BusAddress;
+    std::string Description;  // Mutter's display-name, or the X server's vendor
+  } cases[] = {
+      {"Mutter owns the name", Session->BusAddress, "Unknown Display"},
+      {"a bus where nobody owns it", emptyBus.BusAddress, "The X.Org Foundation"},
+      {"a bus address with no bus", "unix:path=/nonexistent/bus", "The X.Org Foundation"},
+      {"no session bus", "", "The X.Org Foundation"},
+  };
+  for (const auto& choice : cases) {
+    const RunResult run = RunTavelon({choice.BusAddress, Server->Display}, {});
+    EXPECT_NE(run.Out.find(Lines({"Device Num: 0 Device Name: \"DUMMY0\"  ",
+                                  "Device String: \"" + choice.Description + "\""})),
+              std::string::npos)
+        << choice.What << "\n" << run.Out;
+    EXPECT_EQ(run.ExitCode, 0) << choice.What;
+  }
+}
+
 }  // namespace

@@ -117,7 +117,7 @@ void MutterSession::StartCompositor(const std::vector<std::string>& arguments,
 
 MutterSession::MutterSession(const std::vector<std::string>& standIn) : Folder(std::make_unique<TempFolder>()) {
   StartBus();
-  StartCompositor(standIn, {});
+  if (!standIn.empty()) StartCompositor(standIn, {});
 }
 
 MutterSession::MutterSession(Kind kind, const std::string& x11Display) : Folder(std::make_unique<TempFolder>()) {

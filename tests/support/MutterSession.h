@@ -18,7 +18,8 @@ struct MutterSession {
   };
   // Throws std::runtime_error when the bus or Mutter cannot be started.
   explicit MutterSession(Kind kind, const std::string& x11Display = "");
-  // A stand-in for Mutter instead: the command, run on the bus, must take the name.
+  // A stand-in for Mutter instead: the command, run on the bus, must take the name. With no
+  // command, the bus alone.
   explicit MutterSession(const std::vector<std::string>& standIn);
   ~MutterSession();
   MutterSession(const MutterSession&) = delete;

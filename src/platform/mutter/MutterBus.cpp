@@ -50,12 +50,10 @@ bool Connect() {
   return Bus != nullptr && !BusLost;
 }
 
-// Sends the call and waits for its reply; false on an error reply, a broken connection or
-// the timeout.
-bool Call(Message& call, Message& reply) {
-  sd_bus_error error = SD_BUS_ERROR_NULL;
-  const int result = Library->Call(Bus, call.Pointer, CallTimeoutMicroseconds, &error, &reply.Pointer);
-  Library->ErrorFree(&error);
+// Sends the call and waits for its reply; false on an error reply (named in *error, which
+// the caller frees), a broken connection or the timeout.
+bool Call(Message& call, Message& reply, sd_bus_error* error) {
+  const int result = Library->Call(Bus, call.Pointer, CallTimeoutMicroseconds, error, &reply.Pointer);
   if (result == -ETIMEDOUT || result == -ECONNRESET || result == -ENOTCONN || result == -EPIPE) BusLost = true;
   return result >= 0;
 }
@@ -181,27 +179,26 @@ bool AppendLogicalMonitor(sd_bus_message* message, const LogicalMonitorLayout& l
 
 }  // namespace
 
-bool DisplayConfigOwned() {
-  if (!Connect()) return false;
-  Message call, reply;
-  if (Library->NewMethodCall(Bus, &call.Pointer, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                             "org.freedesktop.DBus", "NameHasOwner") < 0 ||
-      Library->Append(call.Pointer, "s", DisplayConfigName) < 0 || !Call(call, reply)) {
-    return false;
-  }
-  int owned = 0;
-  return Library->Read(reply.Pointer, "b", &owned) > 0 && owned != 0;
-}
-
-bool ReadCurrentState(DisplayState& state) {
+StateRead ReadCurrentState(DisplayState& state) {
   state = DisplayState{};
   Message call, reply;
-  if (!NewDisplayConfigCall(call, "GetCurrentState") || !Call(call, reply)) return false;
+  if (!Connect()) return BusTried && Bus == nullptr ? StateRead::NoOwner : StateRead::Failed;
+  if (!NewDisplayConfigCall(call, "GetCurrentState") || Library->SetAutoStart(call.Pointer, 0) < 0) {
+    return StateRead::Failed;
+  }
+  sd_bus_error error = SD_BUS_ERROR_NULL;
+  const StateRead outcome = Call(call, reply, &error) ? StateRead::Read
+                            : Library->ErrorHasName(&error, "org.freedesktop.DBus.Error.ServiceUnknown") ||
+                                      Library->ErrorHasName(&error, "org.freedesktop.DBus.Error.NameHasNoOwner")
+                                ? StateRead::NoOwner
+                                : StateRead::Failed;
+  Library->ErrorFree(&error);
+  if (outcome != StateRead::Read) return outcome;
   if (Library->HasSignature(reply.Pointer, CurrentStateSignature) <= 0 || !DecodeCurrentState(reply.Pointer, state)) {
     state = DisplayState{};
-    return false;
+    return StateRead::Failed;
   }
-  return true;
+  return StateRead::Read;
 }
 
 bool ApplyTemporary(std::uint32_t serial, const std::vector<LogicalMonitorLayout>& layout) {
@@ -214,8 +211,11 @@ bool ApplyTemporary(std::uint32_t serial, const std::vector<LogicalMonitorLayout
   for (const LogicalMonitorLayout& logical : layout) {
     if (!AppendLogicalMonitor(call.Pointer, logical)) return false;
   }
-  return Library->CloseContainer(call.Pointer) >= 0 && Library->Append(call.Pointer, "a{sv}", 0) >= 0 &&
-         Call(call, reply);
+  if (Library->CloseContainer(call.Pointer) < 0 || Library->Append(call.Pointer, "a{sv}", 0) < 0) return false;
+  sd_bus_error error = SD_BUS_ERROR_NULL;
+  const bool applied = Call(call, reply, &error);
+  Library->ErrorFree(&error);
+  return applied;
 }
 
 }  // namespace mutter

@@ -44,13 +44,16 @@ struct DisplayState {
   std::uint32_t LayoutMode = LayoutModeLogical;  // the interface's default when unstated
 };
 
-// True when the session bus (DBUS_SESSION_BUS_ADDRESS) can be reached and
-// org.gnome.Mutter.DisplayConfig has an owner there: one round trip after connecting. With
-// no session bus address, false without loading the bus library.
-bool DisplayConfigOwned();
+enum class StateRead {
+  Read,     // the state is in hand
+  NoOwner,  // no session bus, or nobody owns org.gnome.Mutter.DisplayConfig on it
+  Failed,   // the owner's answer was an error, of another shape, late, or never came
+};
 
-// One GetCurrentState call. False when the bus, Mutter or the reply's shape fails us.
-bool ReadCurrentState(DisplayState& state);
+// One GetCurrentState call, never starting a service that is not running. With no session
+// bus address, NoOwner without loading the bus library. The first call of a run is also the
+// test of whether Mutter is there: a name without an owner is the bus daemon's answer.
+StateRead ReadCurrentState(DisplayState& state);
 
 struct MonitorAssignment {
   std::string Connector;

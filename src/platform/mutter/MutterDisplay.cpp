@@ -20,10 +20,20 @@ constexpr DWORD BitsPerPixel = 32;
 
 DisplayState State;
 bool StateValid = false;
+// Read again at the next query: at the start and after each change. A read that failed is
+// not repeated until then, so a compositor that does not answer costs one timeout a run.
+bool StateStale = true;
 
-// The cached state, read when there is none; null when Mutter cannot be read.
+StateRead ReadState() {
+  const StateRead read = ReadCurrentState(State);
+  StateValid = read == StateRead::Read;
+  StateStale = false;
+  return read;
+}
+
+// The cached state; null when Mutter could not be read.
 const DisplayState* CurrentState() {
-  if (!StateValid) StateValid = ReadCurrentState(State);
+  if (StateStale) ReadState();
   return StateValid ? &State : nullptr;
 }
 
@@ -195,7 +205,7 @@ void FillMode(DEVMODEA& record, const MonitorMode& mode, std::uint32_t transform
 
 }  // namespace
 
-bool Available() { return DisplayConfigOwned(); }
+bool Available() { return ReadState() != StateRead::NoOwner; }
 
 BOOL EnumDisplayDevicesA(LPCSTR device, DWORD deviceNumber, DisplayDeviceShortA* record, DWORD) {
   // A named device would ask for the monitors behind it; a Mutter monitor is one already.
@@ -242,12 +252,12 @@ LONG ChangeDisplaySettingsExA(LPCSTR deviceName, DEVMODEA* mode, HWND, DWORD fla
     // Mutter refuses a layout built on a stale serial: with a newer state, build it again
     // and ask once more.
     const std::uint32_t staleSerial = State.Serial;
-    StateValid = false;
+    ReadState();
     const DisplayState* fresh = CurrentState();
     if (fresh != nullptr && fresh->Serial != staleSerial) attempt = Change(deviceName, mode, flags);
   }
   // Whatever Mutter now holds is read afresh at the next query.
-  StateValid = false;
+  StateStale = true;
   return attempt.Result;
 }
 

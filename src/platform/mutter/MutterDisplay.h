@@ -7,8 +7,9 @@
 
 namespace mutter {
 
-// True when org.gnome.Mutter.DisplayConfig has an owner on the session bus; the connection
-// it opens serves the rest of the run. No session bus: false, at no cost.
+// True when org.gnome.Mutter.DisplayConfig has an owner on the session bus. It reads the
+// state the first query needs, so choosing costs no round trip of its own; the connection
+// serves the rest of the run. No session bus: false, at no cost.
 bool Available();
 
 BOOL EnumDisplayDevicesA(LPCSTR device, DWORD deviceNumber, DisplayDeviceShortA* record, DWORD flags);

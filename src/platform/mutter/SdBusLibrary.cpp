@@ -21,6 +21,7 @@ bool LoadInto(SdBusLibrary& library) {
   return Resolve(handle, "sd_bus_open_user", library.OpenUser) &&
          Resolve(handle, "sd_bus_flush_close_unref", library.FlushCloseUnref) &&
          Resolve(handle, "sd_bus_message_new_method_call", library.NewMethodCall) &&
+         Resolve(handle, "sd_bus_message_set_auto_start", library.SetAutoStart) &&
          Resolve(handle, "sd_bus_call", library.Call) &&
          Resolve(handle, "sd_bus_message_unref", library.MessageUnref) &&
          Resolve(handle, "sd_bus_message_append", library.Append) &&
@@ -32,7 +33,8 @@ bool LoadInto(SdBusLibrary& library) {
          Resolve(handle, "sd_bus_message_skip", library.Skip) &&
          Resolve(handle, "sd_bus_message_peek_type", library.PeekType) &&
          Resolve(handle, "sd_bus_message_has_signature", library.HasSignature) &&
-         Resolve(handle, "sd_bus_error_free", library.ErrorFree);
+         Resolve(handle, "sd_bus_error_free", library.ErrorFree) &&
+         Resolve(handle, "sd_bus_error_has_name", library.ErrorHasName);
 }
 
 }  // namespace

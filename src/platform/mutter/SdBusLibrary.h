@@ -11,6 +11,7 @@ struct SdBusLibrary {
   decltype(&::sd_bus_open_user) OpenUser;
   decltype(&::sd_bus_flush_close_unref) FlushCloseUnref;
   decltype(&::sd_bus_message_new_method_call) NewMethodCall;
+  decltype(&::sd_bus_message_set_auto_start) SetAutoStart;
   decltype(&::sd_bus_call) Call;
   decltype(&::sd_bus_message_unref) MessageUnref;
   decltype(&::sd_bus_message_append) Append;
@@ -23,6 +24,7 @@ struct SdBusLibrary {
   decltype(&::sd_bus_message_peek_type) PeekType;
   decltype(&::sd_bus_message_has_signature) HasSignature;
   decltype(&::sd_bus_error_free) ErrorFree;
+  decltype(&::sd_bus_error_has_name) ErrorHasName;
 };
 
 // The library with every function resolved, loaded at the first call of the run; null when
