@@ -4,7 +4,7 @@
 // MutterDisplay.cpp's.
 #include "MutterBus.h"
 
-#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
@@ -50,12 +50,36 @@ bool Connect() {
   return Bus != nullptr && !BusLost;
 }
 
-// Sends the call and waits for its reply; false on an error reply (named in *error, which
-// the caller frees), a broken connection or the timeout.
-bool Call(Message& call, Message& reply, sd_bus_error* error) {
-  const int result = Library->Call(Bus, call.Pointer, CallTimeoutMicroseconds, error, &reply.Pointer);
-  if (result == -ETIMEDOUT || result == -ECONNRESET || result == -ENOTCONN || result == -EPIPE) BusLost = true;
-  return result >= 0;
+int KeepReply(sd_bus_message* message, void* reply, sd_bus_error*) {
+  *static_cast<sd_bus_message**>(reply) = Library->MessageRef(message);
+  return 1;
+}
+
+// Sends the call and waits, at most CallTimeoutMicroseconds, for its reply: a method return
+// (true) or an error, the bus's own included (false). Sent asynchronously because
+// sd_bus_call first waits for the bus's answer to Hello: this way the run's first call
+// follows Hello at once and costs no round trip of its own.
+bool Call(Message& call, Message& reply) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(CallTimeoutMicroseconds);
+  sd_bus_slot* slot = nullptr;
+  if (Library->CallAsync(Bus, &slot, call.Pointer, KeepReply, &reply.Pointer, CallTimeoutMicroseconds) < 0) {
+    BusLost = true;
+    return false;
+  }
+  while (reply.Pointer == nullptr) {
+    const int processed = Library->Process(Bus, nullptr);
+    if (processed > 0) continue;
+    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - std::chrono::steady_clock::now());
+    if (processed < 0 || left.count() <= 0 || Library->Wait(Bus, std::uint64_t(left.count())) < 0) break;
+  }
+  Library->SlotUnref(slot);
+  // No reply in time, sd-bus's own timeout or a lost connection: the bus is not asked again.
+  if (reply.Pointer == nullptr || Library->IsMethodError(reply.Pointer, "org.freedesktop.DBus.Error.Timeout") > 0 ||
+      Library->IsMethodError(reply.Pointer, "org.freedesktop.DBus.Error.NoReply") > 0) {
+    BusLost = true;
+    return false;
+  }
+  return Library->IsMethodError(reply.Pointer, nullptr) == 0;
 }
 
 bool NewDisplayConfigCall(Message& call, const char* method) {
@@ -186,14 +210,13 @@ StateRead ReadCurrentState(DisplayState& state) {
   if (!NewDisplayConfigCall(call, "GetCurrentState") || Library->SetAutoStart(call.Pointer, 0) < 0) {
     return StateRead::Failed;
   }
-  sd_bus_error error = SD_BUS_ERROR_NULL;
-  const StateRead outcome = Call(call, reply, &error) ? StateRead::Read
-                            : Library->ErrorHasName(&error, "org.freedesktop.DBus.Error.ServiceUnknown") ||
-                                      Library->ErrorHasName(&error, "org.freedesktop.DBus.Error.NameHasNoOwner")
-                                ? StateRead::NoOwner
-                                : StateRead::Failed;
-  Library->ErrorFree(&error);
-  if (outcome != StateRead::Read) return outcome;
+  if (!Call(call, reply)) {
+    const bool noOwner =
+        reply.Pointer != nullptr &&
+        (Library->IsMethodError(reply.Pointer, "org.freedesktop.DBus.Error.ServiceUnknown") > 0 ||
+         Library->IsMethodError(reply.Pointer, "org.freedesktop.DBus.Error.NameHasNoOwner") > 0);
+    return noOwner ? StateRead::NoOwner : StateRead::Failed;
+  }
   if (Library->HasSignature(reply.Pointer, CurrentStateSignature) <= 0 || !DecodeCurrentState(reply.Pointer, state)) {
     state = DisplayState{};
     return StateRead::Failed;
@@ -212,10 +235,7 @@ bool ApplyTemporary(std::uint32_t serial, const std::vector<LogicalMonitorLayout
     if (!AppendLogicalMonitor(call.Pointer, logical)) return false;
   }
   if (Library->CloseContainer(call.Pointer) < 0 || Library->Append(call.Pointer, "a{sv}", 0) < 0) return false;
-  sd_bus_error error = SD_BUS_ERROR_NULL;
-  const bool applied = Call(call, reply, &error);
-  Library->ErrorFree(&error);
-  return applied;
+  return Call(call, reply);
 }
 
 }  // namespace mutter

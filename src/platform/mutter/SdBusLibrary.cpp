@@ -22,8 +22,13 @@ bool LoadInto(SdBusLibrary& library) {
          Resolve(handle, "sd_bus_flush_close_unref", library.FlushCloseUnref) &&
          Resolve(handle, "sd_bus_message_new_method_call", library.NewMethodCall) &&
          Resolve(handle, "sd_bus_message_set_auto_start", library.SetAutoStart) &&
-         Resolve(handle, "sd_bus_call", library.Call) &&
+         Resolve(handle, "sd_bus_call_async", library.CallAsync) &&
+         Resolve(handle, "sd_bus_process", library.Process) &&
+         Resolve(handle, "sd_bus_wait", library.Wait) &&
+         Resolve(handle, "sd_bus_slot_unref", library.SlotUnref) &&
+         Resolve(handle, "sd_bus_message_ref", library.MessageRef) &&
          Resolve(handle, "sd_bus_message_unref", library.MessageUnref) &&
+         Resolve(handle, "sd_bus_message_is_method_error", library.IsMethodError) &&
          Resolve(handle, "sd_bus_message_append", library.Append) &&
          Resolve(handle, "sd_bus_message_open_container", library.OpenContainer) &&
          Resolve(handle, "sd_bus_message_close_container", library.CloseContainer) &&
@@ -32,9 +37,7 @@ bool LoadInto(SdBusLibrary& library) {
          Resolve(handle, "sd_bus_message_read", library.Read) &&
          Resolve(handle, "sd_bus_message_skip", library.Skip) &&
          Resolve(handle, "sd_bus_message_peek_type", library.PeekType) &&
-         Resolve(handle, "sd_bus_message_has_signature", library.HasSignature) &&
-         Resolve(handle, "sd_bus_error_free", library.ErrorFree) &&
-         Resolve(handle, "sd_bus_error_has_name", library.ErrorHasName);
+         Resolve(handle, "sd_bus_message_has_signature", library.HasSignature);
 }
 
 }  // namespace

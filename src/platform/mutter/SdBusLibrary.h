@@ -12,8 +12,13 @@ struct SdBusLibrary {
   decltype(&::sd_bus_flush_close_unref) FlushCloseUnref;
   decltype(&::sd_bus_message_new_method_call) NewMethodCall;
   decltype(&::sd_bus_message_set_auto_start) SetAutoStart;
-  decltype(&::sd_bus_call) Call;
+  decltype(&::sd_bus_call_async) CallAsync;
+  decltype(&::sd_bus_process) Process;
+  decltype(&::sd_bus_wait) Wait;
+  decltype(&::sd_bus_slot_unref) SlotUnref;
+  decltype(&::sd_bus_message_ref) MessageRef;
   decltype(&::sd_bus_message_unref) MessageUnref;
+  decltype(&::sd_bus_message_is_method_error) IsMethodError;
   decltype(&::sd_bus_message_append) Append;
   decltype(&::sd_bus_message_open_container) OpenContainer;
   decltype(&::sd_bus_message_close_container) CloseContainer;
@@ -23,8 +28,6 @@ struct SdBusLibrary {
   decltype(&::sd_bus_message_skip) Skip;
   decltype(&::sd_bus_message_peek_type) PeekType;
   decltype(&::sd_bus_message_has_signature) HasSignature;
-  decltype(&::sd_bus_error_free) ErrorFree;
-  decltype(&::sd_bus_error_has_name) ErrorHasName;
 };
 
 // The library with every function resolved, loaded at the first call of the run; null when
