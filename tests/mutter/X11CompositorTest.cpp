@@ -94,6 +94,16 @@ TEST_F(MutterOnX11, ServiceChosenByTheNamesOwner) {
         << choice.What << "\n" << run.Out;
     EXPECT_EQ(run.ExitCode, 0) << choice.What;
   }
+  // Set but empty is no address: not even the bus sd-bus would find in XDG_RUNTIME_DIR,
+  // here the folder of Mutter's own bus socket.
+  const std::string socket = Session->BusAddress.substr(std::string("unix:path=").size());
+  RunOptions emptyAddress;
+  emptyAddress.Environment = {{"DBUS_SESSION_BUS_ADDRESS", ""}, {"DISPLAY", Server->Display},
+                              {"XDG_RUNTIME_DIR", socket.substr(0, socket.rfind('/'))}};
+  emptyAddress.TimeoutSeconds = 20;
+  const RunResult run = RunProgram(TAVELON_PATH, emptyAddress);
+  EXPECT_NE(run.Out.find(Lines({"Device String: \"The X.Org Foundation\""})), std::string::npos)
+      << "an empty bus address\n" << run.Out;
 }
 
 }  // namespace

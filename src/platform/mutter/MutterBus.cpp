@@ -43,7 +43,9 @@ struct Message {
 bool Connect() {
   if (!BusTried) {
     BusTried = true;
-    if (std::getenv("DBUS_SESSION_BUS_ADDRESS") == nullptr) return false;
+    // Without an address sd-bus would look for a bus of its own choosing; none is asked.
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (address == nullptr || address[0] == '\0') return false;
     Library = LoadSdBus();
     if (Library == nullptr || Library->OpenUser(&Bus) < 0) Bus = nullptr;
   }
