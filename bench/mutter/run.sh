@@ -27,19 +27,21 @@ cleanup() {
 trap cleanup EXIT
 mkdir -m 700 "$folder/runtime"
 
-start_bus() {  # $1: socket name; prints the address
-  local address="unix:path=$folder/$1"
-  dbus-daemon --session --nofork --nopidfile --address="$address" >/dev/null 2>&1 &
+# Starts a private bus on the socket named $1 and sets bus_address (not in a subshell, so
+# that its pid is kept for the cleanup).
+start_bus() {
+  bus_address="unix:path=$folder/$1"
+  dbus-daemon --session --nofork --nopidfile --address="$bus_address" >/dev/null 2>&1 &
   pids+=($!)
   for _ in $(seq 100); do
-    DBUS_SESSION_BUS_ADDRESS=$address gdbus call --session --dest org.freedesktop.DBus \
+    DBUS_SESSION_BUS_ADDRESS=$bus_address gdbus call --session --dest org.freedesktop.DBus \
       --object-path /org/freedesktop/DBus --method org.freedesktop.DBus.GetId >/dev/null 2>&1 && break
     sleep 0.1
   done
-  echo "$address"
 }
 
-bus=$(start_bus mutter-bus)
+start_bus mutter-bus
+bus=$bus_address
 env -u DISPLAY -u WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS="$bus" XDG_RUNTIME_DIR="$folder/runtime" \
   mutter --headless --wayland --no-x11 --virtual-monitor 1280x720 --virtual-monitor 1024x768@75 \
   >"$folder/mutter.log" 2>&1 &
@@ -66,5 +68,6 @@ env -u DISPLAY DBUS_SESSION_BUS_ADDRESS="$bus" python3 bench/x11/paired.py "$RUN
 
 echo "what the choice costs an X11 listing (dummy Xorg, 11 outputs) on a session bus without Mutter:"
 start_server 11
-empty_bus=$(start_bus empty-bus)
+start_bus empty-bus
+empty_bus=$bus_address
 python3 bench/x11/paired.py "$RUNS" "env DBUS_SESSION_BUS_ADDRESS=$empty_bus build/tavelon" "env -u DBUS_SESSION_BUS_ADDRESS build/tavelon"
