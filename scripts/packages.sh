@@ -1,8 +1,11 @@
 # The Debian packages each job needs, sourced by the scripts beside this file.
 # The product: what builds build/tavelon and nothing else.
-PRODUCT_PACKAGES=(cmake make g++ pkg-config libxcb1-dev libxcb-randr0-dev libxau-dev libxdmcp-dev)
+# libsystemd-dev for sd-bus's header: the product loads libsystemd itself, only when it needs it.
+PRODUCT_PACKAGES=(cmake make g++ pkg-config libxcb1-dev libxcb-randr0-dev libxau-dev libxdmcp-dev libsystemd-dev)
 # A private dummy X server, for the main job when there is no DISPLAY and for the tests.
 DUMMY_X_PACKAGES=(xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils)
+# GNOME's compositor on a private session bus, with Xwayland, and gdbus to read its state.
+MUTTER_TEST_PACKAGES=(mutter dbus xwayland libglib2.0-bin)
 # The unit tests, the simulated machine and the fuzzers.
 TEST_PACKAGES=(nlohmann-json3-dev libgtest-dev clang libclang-rt-14-dev)
 # The Windows build and Wine to run it: the mingw-w64 cross compiler (win32 threads, with its
