@@ -2,6 +2,7 @@
 // a pseudo-terminal, /dev/full or closed, and collects what it wrote and its exit code.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +16,7 @@ enum class StdOutKind {
   ReaderQuits,     // a pipe of one page whose reader closes it after the first CR LF: output
                    // beyond two pages cannot all fit before the reader is gone
   ReaderGone,      // a pipe whose reader has closed it before the program starts
+  FullPipe,        // a pipe of one page, read only after it is full and WhenFull has run
 };
 
 struct RunOptions {
@@ -28,6 +30,9 @@ struct RunOptions {
   // the run; for programs that leave daemons behind holding their descriptors.
   std::string ErrorFile;
   unsigned short TerminalColumns = 0;  // for Terminal: the width it reports; 0 reports none
+  // For FullPipe: what happens while the program waits to write; not run when the program
+  // ends before its output fills the pipe.
+  std::function<void()> WhenFull;
 };
 
 struct RunResult {

@@ -68,7 +68,8 @@ struct Device {
 struct ScreenState {
   bool Valid = false;
   // XWayland emulates RandR changes for the calling client only: the compositor owns the
-  // displays, so a change there would be a success that changes nothing.
+  // displays, so a change there would be a success that changes nothing. It is known by its
+  // XWAYLAND extension, or, before XWayland 23.1 brought that, by its outputs' names.
   bool Xwayland = false;
   xcb_timestamp_t ConfigTimestamp = XCB_CURRENT_TIME;
   std::uint16_t Width = 0;  // screen size, pixels
@@ -92,7 +93,8 @@ ScreenState State;
 // RandR 1.4 brings providers; a server without them answers GetProviders with an error.
 constexpr std::uint32_t RandrMajor = 1;
 constexpr std::uint32_t RandrMinor = 4;
-constexpr std::string_view XwaylandExtension = "XWAYLAND";
+// The name of XWayland's extension, and how the names of its outputs begin.
+constexpr std::string_view XwaylandName = "XWAYLAND";
 
 bool ConnectionUsable() { return Connection != nullptr && xcb_connection_has_error(Connection) == 0; }
 
@@ -158,7 +160,7 @@ bool ReadState() {
   const auto primaryCookie = xcb_randr_get_output_primary(Connection, root);
   const auto geometryCookie = xcb_get_geometry(Connection, root);
   const auto providersCookie = xcb_randr_get_providers(Connection, root);
-  const auto xwaylandCookie = xcb_query_extension(Connection, XwaylandExtension.size(), XwaylandExtension.data());
+  const auto xwaylandCookie = xcb_query_extension(Connection, XwaylandName.size(), XwaylandName.data());
   const auto version = Collect(xcb_randr_query_version_reply, Connection, versionCookie);
   const auto range = Collect(xcb_randr_get_screen_size_range_reply, Connection, rangeCookie);
   const auto resources = Collect(xcb_randr_get_screen_resources_current_reply, Connection, resourcesCookie);
@@ -255,6 +257,7 @@ bool ReadState() {
     device.Output = outputs[i];
     device.Name.assign(reinterpret_cast<const char*>(xcb_randr_get_output_info_name(output.get())),
                        static_cast<std::size_t>(xcb_randr_get_output_info_name_length(output.get())));
+    if (device.Name.rfind(XwaylandName, 0) == 0) State.Xwayland = true;
     device.Description = VendorString;
     for (const ProviderName& provider : providerNames) {
       if (std::find(provider.Outputs.begin(), provider.Outputs.end(), outputs[i]) != provider.Outputs.end()) {
