@@ -11,8 +11,8 @@ RunResult RunTavelon(const XServer& server, const std::vector<std::string>& argu
 }
 
 void RestoreTwoOutputLayout(const DummyXServer& server) {
-  server.Xrandr({"--output", "DUMMY0", "--mode", "1024x768", "--pos", "0x0", "--primary", "--output", "DUMMY1",
-                 "--mode", "1024x768", "--pos", "1024x0", "--fb", "2048x768"});
+  server.Xrandr({"--output", "DUMMY0", "--mode", "1024x768", "--pos", "0x0", "--panning", "0x0", "--primary",
+                 "--output", "DUMMY1", "--mode", "1024x768", "--pos", "1024x0", "--panning", "0x0", "--fb", "2048x768"});
 }
 
 XrandrState QueryState(const XServer& server) {

@@ -12,7 +12,7 @@
 RunResult RunTavelon(const XServer& server, const std::vector<std::string>& arguments);
 
 // Puts a two-output server back as it was set up: DUMMY0 primary at 1024x768+0+0, DUMMY1 at
-// 1024x768+1024+0, a 2048x768 screen.
+// 1024x768+1024+0, neither panning, a 2048x768 screen.
 void RestoreTwoOutputLayout(const DummyXServer& server);
 
 // What xrandr --query reports: the screen size ("2048x768") and one line per connected

@@ -467,8 +467,11 @@ LONG ChangeMode(const Device& device, const DEVMODEA& request) {
   const Size currentSize = OnDesktop(*current, rotation);
   const DWORD width = (request.dmFields & DM_PELSWIDTH) != 0 ? request.dmPelsWidth : DWORD(currentSize.Width);
   const DWORD height = (request.dmFields & DM_PELSHEIGHT) != 0 ? request.dmPelsHeight : DWORD(currentSize.Height);
-  const double refreshHz =
-      (request.dmFields & DM_DISPLAYFREQUENCY) != 0 ? double(request.dmDisplayFrequency) : current->RefreshHz;
+  // A caller that starts from the current mode's record carries its rounded refresh over:
+  // that number means "as now", and the current refresh is kept exactly (59.94 Hz, not 60).
+  const bool otherRefresh = (request.dmFields & DM_DISPLAYFREQUENCY) != 0 &&
+                            request.dmDisplayFrequency != DWORD(std::lround(current->RefreshHz));
+  const double refreshHz = otherRefresh ? double(request.dmDisplayFrequency) : current->RefreshHz;
   const ModeInfo* chosen = nullptr;
   for (xcb_randr_mode_t id : device.Modes) {
     const ModeInfo* mode = FindMode(id);
