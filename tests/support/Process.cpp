@@ -79,6 +79,10 @@ RunResult RunProgram(const std::string& program, const RunOptions& options) {
     case StdOutKind::FullPipe:
       if (pipe2(outPipe, O_CLOEXEC) != 0) Fail("pipe");
       if (fcntl(outPipe[0], F_SETPIPE_SZ, PipePage) == -1) Fail("F_SETPIPE_SZ");
+      if (options.Output == StdOutKind::FullPipe) {
+        const std::string filler(static_cast<std::size_t>(PipePage - options.FullPipeRoom), '.');
+        if (write(outPipe[1], filler.data(), filler.size()) != static_cast<ssize_t>(filler.size())) Fail("write");
+      }
       break;
     case StdOutKind::ReaderGone:
       if (pipe2(outPipe, O_CLOEXEC) != 0) Fail("pipe");
@@ -194,6 +198,7 @@ RunResult RunProgram(const std::string& program, const RunOptions& options) {
   }
   CloseIfOpen(outRead);
   CloseIfOpen(errPipe[0]);
+  if (options.Output == StdOutKind::FullPipe) result.Out.erase(0, static_cast<std::size_t>(PipePage - options.FullPipeRoom));
   int status = 0;
   // With nothing to read, the timeout applies to the child itself.
   while (nothingToRead && !result.TimedOut && !HasEnded(child)) {

@@ -30,8 +30,10 @@ struct RunOptions {
   // the run; for programs that leave daemons behind holding their descriptors.
   std::string ErrorFile;
   unsigned short TerminalColumns = 0;  // for Terminal: the width it reports; 0 reports none
-  // For FullPipe: what happens while the program waits to write; not run when the program
-  // ends before its output fills the pipe.
+  // For FullPipe: how many bytes the program can write before the pipe is full (the rest
+  // of the page is filled beforehand and left out of Out), and what happens while it then
+  // waits to write; WhenFull is not run when the program ends before it fills the pipe.
+  int FullPipeRoom = 0;
   std::function<void()> WhenFull;
 };
 

@@ -293,9 +293,9 @@ bool ReadState() {
 }
 
 // The cached state, read when there is none; null when the server cannot be read. State
-// read whole answers every query until a change, even when the server has gone since: the
-// run then never mixes what it read with a failure, and the next call that needs the server
-// (a change) is the one that fails.
+// read whole answers every query of the run, read again only by a change, and kept when the
+// server has gone since: a listing never mixes what was read with a failure, and only the
+// calls that need the server (changes) fail.
 const ScreenState* CurrentState() {
   if (State.Valid) return &State;
   if (ConnectionTried && !ConnectionUsable()) return nullptr;
@@ -537,8 +537,14 @@ LONG ChangeDisplaySettingsExA(LPCSTR deviceName, DEVMODEA* mode, HWND, DWORD fla
                  ? DISP_CHANGE_SUCCESSFUL
                  : DISP_CHANGE_FAILED;
   }
-  // Whatever the server now holds is read afresh at the next query.
-  State.Valid = false;
+  // Whatever the server now holds is read at once, so that the rest of the run answers from
+  // one whole state. When it cannot be read (the server has gone), the state read before
+  // stays, and the change, which nothing can confirm, is no success.
+  ScreenState before = std::move(State);  // moved whole: devices keep pointing at its CRTCs
+  if (!ReadState()) {
+    State = std::move(before);
+    result = DISP_CHANGE_FAILED;
+  }
   return result;
 }
 
