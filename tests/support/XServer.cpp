@@ -167,17 +167,20 @@ const char* NameOf(XServerKind kind) {
   return "?";
 }
 
-XServer::XServer(XServerKind kind, const std::vector<std::string>& screens) : Kind(kind) {
+XServer::XServer(XServerKind kind, const std::vector<std::string>& screens, const std::vector<std::string>& arguments)
+    : Kind(kind) {
   if (kind == XServerKind::Xwayland) {
     // weston wants a private runtime folder (mkdtemp makes it 0700) and picks the X display
     // number itself, taking its lock as any X server does.
     Own = std::make_unique<TempFolder>();
     const std::string size = screens.at(0).substr(0, screens[0].rfind('x'));
     const std::string log = Own->File("weston.log");
-    const pid_t pid = Start({"weston", "--backend=headless-backend.so", "--xwayland", "--no-config", "--idle-time=0",
-                             "--socket=tavelon-wayland", "--width=" + size.substr(0, size.find('x')),
-                             "--height=" + size.substr(size.find('x') + 1), "--log=" + log},
-                            {{"XDG_RUNTIME_DIR", Own->Path}});
+    std::vector<std::string> command = {"weston", "--backend=headless-backend.so", "--xwayland", "--no-config",
+                                        "--idle-time=0", "--socket=tavelon-wayland",
+                                        "--width=" + size.substr(0, size.find('x')),
+                                        "--height=" + size.substr(size.find('x') + 1), "--log=" + log};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    const pid_t pid = Start(command, {{"XDG_RUNTIME_DIR", Own->Path}});
     const int number = WestonDisplayNumber(pid, log);
     if (number < 0 || !WaitUntilReady(pid, number)) {
       StopServer(pid);
@@ -196,7 +199,9 @@ XServer::XServer(XServerKind kind, const std::vector<std::string>& screens) : Ki
   for (int attempt = 0; attempt < 5 && Pid == -1; ++attempt) {
     const int number = FreeDisplayNumber(after);
     const std::string log = LogFolder().File(std::string(NameOf(kind)) + "." + std::to_string(number) + ".log");
-    const pid_t pid = Start(ServerCommand(kind, number, screens, log), environment);
+    std::vector<std::string> command = ServerCommand(kind, number, screens, log);
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    const pid_t pid = Start(command, environment);
     if (WaitUntilReady(pid, number)) {
       Pid = pid;
       Display = ":" + std::to_string(number);

@@ -18,9 +18,11 @@ const char* NameOf(XServerKind kind);
 struct XServer {
   // Starts a server: Xephyr as it starts by default, resetting when its last client leaves;
   // Xorg and Xvfb do not reset, so that what a test sets up stays. Screens apply to Xvfb, one "WIDTHxHEIGHTxDEPTH" each; the other
-  // kinds take the first size (XWayland: weston's headless output). Throws
-  // std::runtime_error when the server cannot be started.
-  explicit XServer(XServerKind kind, const std::vector<std::string>& screens = {"1024x768x24"});
+  // kinds take the first size (XWayland: weston's headless output). Arguments go at the end
+  // of the server's command line (weston's for XWayland). Throws std::runtime_error when
+  // the server cannot be started.
+  explicit XServer(XServerKind kind, const std::vector<std::string>& screens = {"1024x768x24"},
+                   const std::vector<std::string>& arguments = {});
   ~XServer();
   XServer(const XServer&) = delete;
   XServer& operator=(const XServer&) = delete;

@@ -51,11 +51,17 @@ std::vector<ListedDevice> ParseListing(const std::string& out) {
 
 std::string SizeOf(const std::string& geometry) { return geometry.substr(0, geometry.find('+')); }
 
+// "HEIGHTxWIDTH" of "WIDTHxHEIGHT".
+std::string Turned(const std::string& size) {
+  return size.substr(size.find('x') + 1) + "x" + size.substr(0, size.find('x'));
+}
+
 // The listing of one screen against xrandr's view of it: the same outputs in the same
 // order, the primary one (the first active when the server names none), the current size
-// and every mode size.
+// and every mode size, turned where the outputs are turned by a quarter (xrandr lists the
+// modes unturned).
 void ExpectListingMatchesXrandr(const RunResult& run, const std::vector<XrandrOutput>& outputs,
-                                const std::string& bits) {
+                                const std::string& bits, bool quarterTurn = false) {
   EXPECT_EQ(run.ExitCode, 0);
   const std::vector<ListedDevice> devices = ParseListing(run.Out);
   ASSERT_EQ(devices.size(), outputs.size()) << run.Out;
@@ -73,9 +79,11 @@ void ExpectListingMatchesXrandr(const RunResult& run, const std::vector<XrandrOu
       EXPECT_EQ(devices[i].Bits, bits);
     }
     // The catalogue names every size but that of mode 0, whose run it leaves unnamed.
+    std::set<std::string> offered;
+    for (const std::string& size : outputs[i].Sizes) offered.insert(quarterTurn ? Turned(size) : size);
     std::set<std::string> listed = devices[i].Sizes;
-    if (!outputs[i].Sizes.empty()) listed.insert(outputs[i].Sizes[0]);
-    EXPECT_EQ(listed, std::set<std::string>(outputs[i].Sizes.begin(), outputs[i].Sizes.end()));
+    if (!outputs[i].Sizes.empty()) listed.insert(quarterTurn ? Turned(outputs[i].Sizes[0]) : outputs[i].Sizes[0]);
+    EXPECT_EQ(listed, offered);
   }
 }
 
@@ -193,6 +201,19 @@ TEST(XvfbScreens, EachScreenAndDepth) {
     EXPECT_EQ(outputs[0].Geometry, screens[i].first.substr(0, screens[i].first.rfind('x')) + "+0+0");
     ExpectListingMatchesXrandr(run, outputs, screens[i].second);
   }
+}
+
+// A display turned by a quarter: its compositor turns XWayland's output, which RandR shows as
+// rotated left. Current size and catalogue are in the desktop's orientation, so every size
+// listed is one that can be asked for; a change is still the compositor's.
+TEST(TurnedOutput, ListedInTheDesktopsOrientation) {
+  const XServer server(XServerKind::Xwayland, {"1024x768x24"}, {"--transform=rotate-90"});
+  const std::vector<XrandrOutput> outputs = XrandrOutputs(server);
+  ASSERT_EQ(outputs.size(), 1u);
+  EXPECT_EQ(outputs[0].Geometry, "768x1024+0+0");
+  ExpectListingMatchesXrandr(RunTavelon(server, {}), outputs, "32", true);
+  EXPECT_NE(RunTavelon(server, {"/D0", "/X600", "/Y800"}).Out.find(Lines({"Error DISP_CHANGE_FAILED"})),
+            std::string::npos);
 }
 
 }  // namespace
