@@ -89,6 +89,7 @@ const xcb_screen_t* Screen = nullptr;
 DWORD RootBitsPerPixel = 0;
 std::string VendorString;
 ScreenState State;
+bool StateStale = false;  // a change was made since State was read
 
 // RandR 1.4 brings providers; a server without them answers GetProviders with an error.
 constexpr std::uint32_t RandrMajor = 1;
@@ -127,6 +128,10 @@ bool Connect() {
 }
 
 constexpr std::uint16_t NotProgressive = XCB_RANDR_MODE_FLAG_INTERLACE | XCB_RANDR_MODE_FLAG_DOUBLE_SCAN;
+
+// A value of zero or more to the nearest whole number, halves up, as lround would; here so
+// that the program needs no maths library at run time, one shared library fewer to load.
+std::uint32_t Rounded(double value) { return static_cast<std::uint32_t>(value + 0.5); }
 
 double RefreshOf(const xcb_randr_mode_info_t& mode) {
   double lines = mode.vtotal;
@@ -292,15 +297,17 @@ bool ReadState() {
   return true;
 }
 
-// The cached state, read when there is none; null when the server cannot be read. State
-// read whole answers every query of the run, read again only by a change, and kept when the
-// server has gone since: a listing never mixes what was read with a failure, and only the
-// calls that need the server (changes) fail.
+// The cached state, read when there is none or a change has made it stale; null when the
+// server cannot be read and nothing was. State read whole answers every query until a
+// change, and is kept when the server cannot be read again: a listing never mixes what was
+// read with a failure, and only the calls that need the server (changes) fail.
 const ScreenState* CurrentState() {
-  if (State.Valid) return &State;
-  if (ConnectionTried && !ConnectionUsable()) return nullptr;
-  if (!ReadState()) return nullptr;
-  return &State;
+  if (State.Valid && !StateStale) return &State;
+  StateStale = false;
+  ScreenState before = std::move(State);  // moved whole: its devices keep pointing at its CRTCs
+  if ((!ConnectionTried || ConnectionUsable()) && ReadState()) return &State;
+  State = std::move(before);
+  return State.Valid ? &State : nullptr;
 }
 
 // The device a service call names: an empty or absent name means the primary display. A
@@ -346,7 +353,7 @@ void FillMode(DEVMODEA& record, const ModeInfo& mode, std::uint16_t rotation) {
   record.dmPelsWidth = static_cast<DWORD>(size.Width);
   record.dmPelsHeight = static_cast<DWORD>(size.Height);
   record.dmDisplayFlags = 0;
-  record.dmDisplayFrequency = static_cast<DWORD>(std::lround(mode.RefreshHz));
+  record.dmDisplayFrequency = Rounded(mode.RefreshHz);
 }
 
 // Sends a request and waits for the server's verdict on it.
@@ -369,7 +376,7 @@ bool SetCrtc(const CrtcState& crtc, xcb_randr_mode_t mode, const std::vector<xcb
 bool SetScreenSize(std::uint16_t width, std::uint16_t height) {
   const auto millimetres = [](std::uint16_t pixels, std::uint16_t screenPixels, std::uint16_t screenMillimetres) {
     if (screenPixels == 0) return std::uint32_t{0};
-    return static_cast<std::uint32_t>(std::lround(double(pixels) * screenMillimetres / screenPixels));
+    return Rounded(double(pixels) * screenMillimetres / screenPixels);
   };
   return Checked(xcb_randr_set_screen_size_checked(
       Connection, Screen->root, width, height,
@@ -470,7 +477,7 @@ LONG ChangeMode(const Device& device, const DEVMODEA& request) {
   // A caller that starts from the current mode's record carries its rounded refresh over:
   // that number means "as now", and the current refresh is kept exactly (59.94 Hz, not 60).
   const bool otherRefresh = (request.dmFields & DM_DISPLAYFREQUENCY) != 0 &&
-                            request.dmDisplayFrequency != DWORD(std::lround(current->RefreshHz));
+                            request.dmDisplayFrequency != Rounded(current->RefreshHz);
   const double refreshHz = otherRefresh ? double(request.dmDisplayFrequency) : current->RefreshHz;
   const ModeInfo* chosen = nullptr;
   for (xcb_randr_mode_t id : device.Modes) {
@@ -537,14 +544,8 @@ LONG ChangeDisplaySettingsExA(LPCSTR deviceName, DEVMODEA* mode, HWND, DWORD fla
                  ? DISP_CHANGE_SUCCESSFUL
                  : DISP_CHANGE_FAILED;
   }
-  // Whatever the server now holds is read at once, so that the rest of the run answers from
-  // one whole state. When it cannot be read (the server has gone), the state read before
-  // stays, and the change, which nothing can confirm, is no success.
-  ScreenState before = std::move(State);  // moved whole: devices keep pointing at its CRTCs
-  if (!ReadState()) {
-    State = std::move(before);
-    result = DISP_CHANGE_FAILED;
-  }
+  // Whatever the server now holds is read at the next query.
+  StateStale = true;
   return result;
 }
 
