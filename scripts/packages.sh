@@ -6,6 +6,9 @@ PRODUCT_PACKAGES=(cmake make g++ pkg-config libxcb1-dev libxcb-randr0-dev libxau
 DUMMY_X_PACKAGES=(xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils)
 # GNOME's compositor on a private session bus, with Xwayland, and gdbus to read its state.
 MUTTER_TEST_PACKAGES=(mutter dbus xwayland libglib2.0-bin)
+# The other X servers the X11 tests start: Xvfb, Xephyr, TigerVNC's Xvnc, and XWayland under
+# weston's headless backend.
+X11_SERVER_TEST_PACKAGES=(xvfb xserver-xephyr tigervnc-standalone-server weston xwayland)
 # The unit tests, the simulated machine and the fuzzers.
 TEST_PACKAGES=(nlohmann-json3-dev libgtest-dev clang libclang-rt-14-dev)
 # The Windows build and Wine to run it: the mingw-w64 cross compiler (win32 threads, with its

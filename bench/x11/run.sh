@@ -10,20 +10,6 @@ source bench/x11/server.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j2 --target tavelon >/dev/null
 
-# A round trip: the client writes requests to the X socket and then reads the server's
-# answer. Both xcb and Xlib write out their requests only when they must wait for a reply,
-# so each write on the socket followed by a read that returns data is one round trip (the
-# connection setup included).
-round_trips() {
-  strace -f -e trace=connect,writev,sendmsg,write,read,recvmsg,recvfrom -o "$bench_folder/trace" "$@" >/dev/null 2>&1
-  local fd
-  fd=$(grep -m1 -oE 'connect\(([0-9]+), \{sa_family=AF_UNIX' "$bench_folder/trace" | grep -oE '[0-9]+' | head -1)
-  awk -v fd="$fd" '
-    $0 ~ "(writev|sendmsg|write)\\(" fd "," { wrote = 1 }
-    $0 ~ "(read|recvmsg|recvfrom)\\(" fd "," && $NF + 0 > 0 && wrote { trips++; wrote = 0 }
-    END { print trips + 0 }' "$bench_folder/trace"
-}
-
 echo "round trips of one listing (tavelon with catalogue / xrandr --query):"
 for outputs in 1 4 11; do
   start_server "$outputs"

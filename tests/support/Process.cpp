@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -19,6 +20,8 @@
 namespace {
 
 [[noreturn]] void Fail(const std::string& what) { throw std::runtime_error(what + ": " + std::strerror(errno)); }
+
+constexpr int PipePage = 4096;  // bytes: the smallest pipe Linux gives
 
 void CloseIfOpen(int& fd) {
   if (fd != -1) close(fd);
@@ -73,8 +76,13 @@ RunResult RunProgram(const std::string& program, const RunOptions& options) {
       if (pipe2(outPipe, O_CLOEXEC) != 0) Fail("pipe");
       break;
     case StdOutKind::ReaderQuits:
+    case StdOutKind::FullPipe:
       if (pipe2(outPipe, O_CLOEXEC) != 0) Fail("pipe");
-      if (fcntl(outPipe[0], F_SETPIPE_SZ, 4096) == -1) Fail("F_SETPIPE_SZ");
+      if (fcntl(outPipe[0], F_SETPIPE_SZ, PipePage) == -1) Fail("F_SETPIPE_SZ");
+      if (options.Output == StdOutKind::FullPipe) {
+        const std::string filler(static_cast<std::size_t>(PipePage - options.FullPipeRoom), '.');
+        if (write(outPipe[1], filler.data(), filler.size()) != static_cast<ssize_t>(filler.size())) Fail("write");
+      }
       break;
     case StdOutKind::ReaderGone:
       if (pipe2(outPipe, O_CLOEXEC) != 0) Fail("pipe");
@@ -117,6 +125,7 @@ RunResult RunProgram(const std::string& program, const RunOptions& options) {
     switch (options.Output) {
       case StdOutKind::Pipe:
       case StdOutKind::ReaderQuits:
+      case StdOutKind::FullPipe:
       case StdOutKind::ReaderGone: out = outPipe[1]; break;
       case StdOutKind::Terminal:
       case StdOutKind::TerminalHangsUp:
@@ -149,6 +158,14 @@ RunResult RunProgram(const std::string& program, const RunOptions& options) {
 
   RunResult result;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.TimeoutSeconds);
+  if (options.Output == StdOutKind::FullPipe) {
+    int queued = 0;
+    while (ioctl(outPipe[0], FIONREAD, &queued) == 0 && queued < PipePage && !HasEnded(child) &&
+           std::chrono::steady_clock::now() < deadline) {
+      usleep(1000);
+    }
+    if (queued >= PipePage && options.WhenFull) options.WhenFull();
+  }
   char chunk[65536];
   while (errPipe[0] != -1 || outRead != -1) {
     pollfd fds[2];
@@ -188,6 +205,7 @@ RunResult RunProgram(const std::string& program, const RunOptions& options) {
   }
   CloseIfOpen(outRead);
   CloseIfOpen(errPipe[0]);
+  if (options.Output == StdOutKind::FullPipe) result.Out.erase(0, static_cast<std::size_t>(PipePage - options.FullPipeRoom));
   int status = 0;
   // With nothing to read, the timeout applies to the child itself.
   while (nothingToRead && !result.TimedOut && !HasEnded(child)) {

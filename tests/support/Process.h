@@ -3,6 +3,7 @@
 // exit code.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,6 +21,7 @@ enum class StdOutKind {
   ReaderQuits,     // a pipe of one page whose reader closes it after the first CR LF: output
                    // beyond two pages cannot all fit before the reader is gone
   ReaderGone,      // a pipe whose reader has closed it before the program starts
+  FullPipe,        // a pipe of one page, read only after it is full and WhenFull has run
 };
 
 struct RunOptions {
@@ -33,6 +35,11 @@ struct RunOptions {
   // the run; for programs that leave daemons behind holding their descriptors.
   std::string ErrorFile;
   unsigned short TerminalColumns = 0;  // for Terminal: the width it reports; 0 reports none
+  // For FullPipe: how many bytes the program can write before the pipe is full (the rest
+  // of the page is filled beforehand and left out of Out), and what happens while it then
+  // waits to write; WhenFull is not run when the program ends before it fills the pipe.
+  int FullPipeRoom = 0;
+  std::function<void()> WhenFull;
 };
 
 struct RunResult {

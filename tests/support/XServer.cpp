@@ -58,11 +58,9 @@ bool Accepting(int number) {
   return ok;
 }
 
-pid_t StartXorg(int number, const std::string& logFile) {
-  const std::string display = ":" + std::to_string(number);
-  const std::string config = TAVELON_TEST_DATA "/xorg-dummy.conf";
-  std::vector<std::string> arguments = {"Xorg", display, "-config", config, "-logfile", logFile,
-                                        "-noreset", "-nolisten", "tcp", "-novtswitch"};
+// Starts a program in its own process group (a terminal's signals meant for the test do
+// not reach it) with its output discarded and the variables given set on top of ours.
+pid_t Start(std::vector<std::string> arguments, const std::vector<std::pair<std::string, std::string>>& environment) {
   std::vector<char*> argv;
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
@@ -73,12 +71,41 @@ pid_t StartXorg(int number, const std::string& logFile) {
     dup2(null, STDIN_FILENO);
     dup2(null, STDOUT_FILENO);
     dup2(null, STDERR_FILENO);
-    // Its own process group: a terminal's signals meant for the test do not reach it.
     setpgid(0, 0);
-    execvp("Xorg", argv.data());
+    for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   return child;
+}
+
+// The command line of a server of this kind on display number; Xephyr draws on hostDisplay.
+std::vector<std::string> ServerCommand(XServerKind kind, int number, const std::vector<std::string>& screens,
+                                       const std::string& logFile) {
+  const std::string display = ":" + std::to_string(number);
+  const std::string first = screens.at(0);
+  const std::string size = first.substr(0, first.rfind('x'));
+  switch (kind) {
+    case XServerKind::XorgDummy:
+      return {"Xorg", display, "-config", TAVELON_TEST_DATA "/xorg-dummy.conf", "-logfile", logFile,
+              "-noreset", "-nolisten", "tcp", "-novtswitch"};
+    case XServerKind::Xvfb: {
+      // Without -noreset the modes a test adds would be gone when its xrandr call leaves.
+      std::vector<std::string> command = {"Xvfb", display, "-noreset", "-nolisten", "tcp"};
+      for (std::size_t i = 0; i < screens.size(); ++i) {
+        command.insert(command.end(), {"-screen", std::to_string(i), screens[i]});
+      }
+      return command;
+    }
+    case XServerKind::Xephyr:
+      return {"Xephyr", display, "-screen", size, "-nolisten", "tcp"};
+    case XServerKind::Xvnc:
+      // No RFB port: nothing here views it, and a port would be shared with other tests.
+      return {"Xvnc", display, "-geometry", size, "-SecurityTypes", "None", "-rfbport", "-1", "-nolisten", "tcp"};
+    case XServerKind::Xwayland:
+      break;
+  }
+  throw std::invalid_argument("no command line for this kind");
 }
 
 // Waits, bounded, until the server accepts connections. False when it ended first.
@@ -92,7 +119,7 @@ bool WaitUntilReady(pid_t pid, int number) {
   }
   kill(pid, SIGKILL);
   waitpid(pid, nullptr, 0);
-  throw std::runtime_error("Xorg did not start in time on :" + std::to_string(number));
+  throw std::runtime_error("X server did not start in time on :" + std::to_string(number));
 }
 
 void StopServer(pid_t pid) {
@@ -111,50 +138,107 @@ TempFolder& LogFolder() {
   return folder;
 }
 
+// weston names the display its XWayland listens on in its log, once the socket is open;
+// XWayland itself starts at the first client.
+int WestonDisplayNumber(pid_t weston, const std::string& logFile) {
+  const std::string marker = "xserver listening on display :";
+  const auto deadline = std::chrono::steady_clock::now() + StartTimeout;
+  while (std::chrono::steady_clock::now() < deadline) {
+    const std::string log = ReadFile(logFile);
+    const std::size_t found = log.find(marker);
+    if (found != std::string::npos) return std::atoi(log.c_str() + found + marker.size());
+    if (waitpid(weston, nullptr, WNOHANG) == weston) return -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  StopServer(weston);
+  throw std::runtime_error("weston named no X display in time (log " + logFile + ")");
+}
+
 }  // namespace
 
-DummyXServer::DummyXServer(int monitors) {
-  if (monitors < 1 || monitors > 16) throw std::invalid_argument("the dummy driver has 16 outputs");
-  int after = static_cast<int>(getpid());
+const char* NameOf(XServerKind kind) {
+  switch (kind) {
+    case XServerKind::XorgDummy: return "Xorg dummy";
+    case XServerKind::Xvfb: return "Xvfb";
+    case XServerKind::Xephyr: return "Xephyr";
+    case XServerKind::Xvnc: return "Xvnc";
+    case XServerKind::Xwayland: return "XWayland";
+  }
+  return "?";
+}
+
+XServer::XServer(XServerKind kind, const std::vector<std::string>& screens, const std::vector<std::string>& arguments)
+    : Kind(kind) {
+  if (kind == XServerKind::Xwayland) {
+    // weston wants a private runtime folder (mkdtemp makes it 0700) and picks the X display
+    // number itself, taking its lock as any X server does.
+    Own = std::make_unique<TempFolder>();
+    const std::string size = screens.at(0).substr(0, screens[0].rfind('x'));
+    const std::string log = Own->File("weston.log");
+    std::vector<std::string> command = {"weston", "--backend=headless-backend.so", "--xwayland", "--no-config",
+                                        "--idle-time=0", "--socket=tavelon-wayland",
+                                        "--width=" + size.substr(0, size.find('x')),
+                                        "--height=" + size.substr(size.find('x') + 1), "--log=" + log};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    const pid_t pid = Start(command, {{"XDG_RUNTIME_DIR", Own->Path}});
+    const int number = WestonDisplayNumber(pid, log);
+    if (number < 0 || !WaitUntilReady(pid, number)) {
+      StopServer(pid);
+      throw std::runtime_error("weston ended early: " + ReadFile(log));
+    }
+    Pid = pid;
+    Display = ":" + std::to_string(number);
+    return;
+  }
+  std::vector<std::pair<std::string, std::string>> environment;
+  if (kind == XServerKind::Xephyr) {
+    Host = std::make_unique<XServer>(XServerKind::Xvfb, std::vector<std::string>{"1920x1200x24"});
+    environment = {{"DISPLAY", Host->Display}};
+  }
+  int after = static_cast<int>(getpid()) + static_cast<int>(kind) * 7;
   for (int attempt = 0; attempt < 5 && Pid == -1; ++attempt) {
     const int number = FreeDisplayNumber(after);
-    const pid_t pid = StartXorg(number, LogFolder().File("Xorg." + std::to_string(number) + ".log"));
+    const std::string log = LogFolder().File(std::string(NameOf(kind)) + "." + std::to_string(number) + ".log");
+    std::vector<std::string> command = ServerCommand(kind, number, screens, log);
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    const pid_t pid = Start(command, environment);
     if (WaitUntilReady(pid, number)) {
       Pid = pid;
       Display = ":" + std::to_string(number);
     }
     after = number + 1 - FirstDisplay;
   }
-  if (Pid == -1) throw std::runtime_error("Xorg would not start (log files under " + LogFolder().Path + ")");
-
-  try {
-    for (const std::vector<std::string>& mode : ExtraModes) {
-      std::vector<std::string> arguments = {"--newmode"};
-      arguments.insert(arguments.end(), mode.begin(), mode.end());
-      Xrandr(arguments);
-    }
-    std::vector<std::string> layout;
-    for (int i = 0; i < monitors; ++i) {
-      const std::string output = "DUMMY" + std::to_string(i);
-      // DUMMY0 starts with 1024x768 of its own; the others have no mode until given one.
-      if (i > 0) Xrandr({"--addmode", output, "1024x768"});
-      for (const std::vector<std::string>& mode : ExtraModes) Xrandr({"--addmode", output, mode[0]});
-      layout.insert(layout.end(), {"--output", output, "--mode", "1024x768", "--pos", std::to_string(i * 1024) + "x0"});
-      if (i == 0) layout.push_back("--primary");
-    }
-    Xrandr(layout);
-    // The query makes the server probe the outputs it just switched on, so their mode lists
-    // are final before any test reads them.
-    Xrandr({"--query"});
-  } catch (...) {
-    StopServer(Pid);
-    throw;
+  if (Pid == -1) {
+    throw std::runtime_error(std::string(NameOf(kind)) + " would not start (log files under " + LogFolder().Path + ")");
   }
 }
 
-DummyXServer::~DummyXServer() { StopServer(Pid); }
+XServer::~XServer() { StopServer(Pid); }
 
-std::string DummyXServer::Xrandr(const std::vector<std::string>& arguments) const {
+DummyXServer::DummyXServer(int monitors) : XServer(XServerKind::XorgDummy) {
+  // A throw from here on stops the server in the base's destructor.
+  if (monitors < 1 || monitors > 16) throw std::invalid_argument("the dummy driver has 16 outputs");
+  for (const std::vector<std::string>& mode : ExtraModes) {
+    std::vector<std::string> arguments = {"--newmode"};
+    arguments.insert(arguments.end(), mode.begin(), mode.end());
+    Xrandr(arguments);
+  }
+  std::vector<std::string> layout;
+  for (int i = 0; i < monitors; ++i) {
+    const std::string output = "DUMMY" + std::to_string(i);
+    // DUMMY0 starts with 1024x768 of its own; the others have no mode until given one.
+    if (i > 0) Xrandr({"--addmode", output, "1024x768"});
+    for (const std::vector<std::string>& mode : ExtraModes) Xrandr({"--addmode", output, mode[0]});
+    layout.insert(layout.end(), {"--output", output, "--mode", "1024x768", "--pos", std::to_string(i * 1024) + "x0"});
+    if (i == 0) layout.push_back("--primary");
+  }
+  Xrandr(layout);
+  // The query makes the server probe the outputs it just switched on, so their mode lists
+  // are final before any test reads them.
+  Xrandr({"--query"});
+}
+
+std::string XServer::Xrandr(const std::vector<std::string>& arguments) const {
   RunOptions options;
   options.Arguments = {"-display", Display};
   options.Arguments.insert(options.Arguments.end(), arguments.begin(), arguments.end());

@@ -11,7 +11,25 @@ namespace {
 
 class Changes : public testing::Test {
  protected:
-  static void SetUpTestSuite() { Server = std::make_unique<DummyXServer>(2); }
+  static void SetUpTestSuite() {
+    Server = std::make_unique<DummyXServer>(2);
+    // Broadcast timings for DUMMY0: 1080 lines at 59.94 Hz, interlaced at 60 Hz and at 50 Hz;
+    // 720 lines at 59.94 and 60 Hz. Pixel clock in MHz, then horizontal and vertical
+    // display, sync start and end, total.
+    const std::vector<std::vector<std::string>> modes = {
+        {"1920x1080_5994", "148.352", "1920", "2008", "2052", "2200", "1080", "1084", "1089", "1125"},
+        {"1920x1080i_60", "74.25", "1920", "2008", "2052", "2200", "1080", "1084", "1094", "1125", "Interlace"},
+        {"1920x1080_50", "148.5", "1920", "2448", "2492", "2640", "1080", "1084", "1089", "1125"},
+        {"1280x720_60", "74.25", "1280", "1390", "1430", "1650", "720", "725", "730", "750"},
+        {"1280x720_5994", "74.176", "1280", "1390", "1430", "1650", "720", "725", "730", "750"},
+    };
+    for (const std::vector<std::string>& mode : modes) {
+      std::vector<std::string> arguments = {"--newmode"};
+      arguments.insert(arguments.end(), mode.begin(), mode.end());
+      Server->Xrandr(arguments);
+      Server->Xrandr({"--addmode", "DUMMY0", mode[0]});
+    }
+  }
   static void TearDownTestSuite() { Server.reset(); }
   // Every test starts from the layout the server was set up with.
   void SetUp() override {
@@ -47,6 +65,26 @@ TEST_F(Changes, ResolutionChanges) {
       {"output below: switched off while the screen shrinks, then set", {{"--output", "DUMMY1", "--pos", "0x768"}},
        {"/D1", "/X1280", "/Y720"}, "Successful Change: DUMMY1 The X.Org Foundation",
        {"1280x1488", {"DUMMY0 primary 1024x768+0+0 1024x768 60.00", "DUMMY1 1280x720+0+768 1280x720_70 70.00"}}},
+      {"progressive at 59.94 Hz before interlaced at 60 Hz, from 60 Hz", {}, {"/D0", "/X1920", "/Y1080"},
+       "Successful Change: DUMMY0 The X.Org Foundation",
+       {"2048x1080",
+        {"DUMMY0 primary 1920x1080+0+0 1920x1080_5994 59.94", "DUMMY1 1024x768+1024+0 1024x768 60.00"}}},
+      {"59.94 Hz kept exactly, not the rounded 60", {{"--output", "DUMMY0", "--mode", "1920x1080_5994"}},
+       {"/D0", "/X1280", "/Y720"}, "Successful Change: DUMMY0 The X.Org Foundation",
+       {"2048x768", {"DUMMY0 primary 1280x720+0+0 1280x720_5994 59.94", "DUMMY1 1024x768+1024+0 1024x768 60.00"}}},
+      {"same size at 59.94 Hz stays beside an interlaced 60 Hz", {{"--output", "DUMMY0", "--mode", "1920x1080_5994"}},
+       {"/D0", "/X1920", "/Y1080"}, "Successful Change: DUMMY0 The X.Org Foundation",
+       {"2048x1080",
+        {"DUMMY0 primary 1920x1080+0+0 1920x1080_5994 59.94", "DUMMY1 1024x768+1024+0 1024x768 60.00"}}},
+      {"panning area kept, screen held by it", {{"--output", "DUMMY0", "--panning", "2048x1536"}},
+       {"/D0", "/X800", "/Y600"}, "Successful Change: DUMMY0 The X.Org Foundation",
+       {"2048x1536", {"DUMMY0 primary 2048x1536+0+0 800x600 60.32", "DUMMY1 1024x768+1024+0 1024x768 60.00"}}},
+      {"another output's panning holds the screen", {{"--output", "DUMMY0", "--panning", "2048x1536"}},
+       {"/D1", "/X640", "/Y480"}, "Successful Change: DUMMY1 The X.Org Foundation",
+       {"2048x1536", {"DUMMY0 primary 2048x1536+0+0 1024x768 60.00", "DUMMY1 640x480+1024+0 640x480 59.94"}}},
+      {"mode wider than the panning area: refused, nothing changed",
+       {{"--output", "DUMMY0", "--panning", "1100x800"}}, {"/D0", "/X1280", "/Y720"}, "Error DISP_CHANGE_FAILED",
+       {"2048x800", {"DUMMY0 primary 1100x800+0+0 1024x768 60.00", "DUMMY1 1024x768+1024+0 1024x768 60.00"}}},
       {"size not offered", {}, {"/D1", "/X1234", "/Y768"}, "Error DISP_CHANGE_BADMODE", SetUpState},
       {"width offered, height not", {}, {"/D0", "/X1024", "/Y720"}, "Error DISP_CHANGE_BADMODE",
        SetUpState},

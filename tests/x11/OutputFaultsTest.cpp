@@ -2,8 +2,10 @@
 // each: the failure report, exit code 1, and the run ends there.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <regex>
 
+#include "Sim.h"
 #include "X11Run.h"
 
 namespace {
@@ -72,6 +74,42 @@ TEST_F(ElevenOutputs, FailedWritesEndWithTheReport) {
     if (output == StdOutKind::ReaderQuits) {
       EXPECT_EQ(run.Out, "Device Num: 0 Device Name: \"DUMMY0\"  \r\n");
     }
+  }
+}
+
+// The server killed while tavelon waits on a full pipe, with the whole state already read:
+// every listing is finished from that state, whole, and the primary change between two
+// listings, which needs the server, fails. Never a listing cut short.
+TEST(ServerGoneWhileWriting, ListingsWholeChangeFails) {
+  const std::vector<std::string> cases[] = {{}, {"/Z"}, {"/P1"}};
+  for (const std::vector<std::string>& arguments : cases) {
+    SCOPED_TRACE(arguments.empty() ? "no arguments" : arguments[0]);
+    std::optional<DummyXServer> server(std::in_place, 2);
+    std::string expected;
+    if (arguments == std::vector<std::string>{"/P1"}) {
+      const std::string listing = RunTavelon(*server, {"/Z"}).Out;
+      expected = listing + Lines({"Error DISP_CHANGE_FAILED", ""}) + listing;
+    } else {
+      expected = RunTavelon(*server, arguments).Out;
+    }
+    RunOptions options;
+    options.Arguments = arguments;
+    options.Environment = {{"DISPLAY", server->Display}};
+    options.Output = StdOutKind::FullPipe;
+    // tavelon writes its 128-byte output buffer whole: the pipe is full after the first
+    // write, in the first device, and the second write waits.
+    options.FullPipeRoom = 128;
+    bool killed = false;
+    options.WhenFull = [&] {
+      server.reset();
+      killed = true;
+    };
+    options.TimeoutSeconds = 20;
+    const RunResult run = RunProgram(TAVELON_PATH, options);
+    EXPECT_TRUE(killed);
+    EXPECT_FALSE(run.TimedOut);
+    EXPECT_EQ(run.Out, expected);
+    EXPECT_EQ(run.ExitCode, 0);
   }
 }
 

@@ -1,5 +1,6 @@
-// The X11 display service when its server goes away in the middle of a run: every call
-// fails, none crashes or waits.
+// The X11 display service when its server goes away in the middle of a run: the state read
+// whole still answers every query, before and after the changes, and every call that needs
+// the server fails. None crashes or waits.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -12,8 +13,7 @@
 
 namespace {
 
-
-TEST(X11ServerGone, CallsFailAfterTheServerStops) {
+TEST(X11ServerGone, QueriesKeepTheStateReadAndChangesFail) {
   signal(SIGPIPE, SIG_IGN);
   std::optional<DummyXServer> server(std::in_place, 2);
   setenv("DISPLAY", server->Display.c_str(), 1);
@@ -21,15 +21,31 @@ TEST(X11ServerGone, CallsFailAfterTheServerStops) {
   record.cb = sizeof record;
   DEVMODEA mode{};
   ASSERT_NE(x11::EnumDisplayDevicesA(nullptr, 0, &record, 0), 0);
-  ASSERT_NE(x11::EnumDisplaySettingsA("DUMMY0", ENUM_CURRENT_SETTINGS, &mode), 0);
 
   server.reset();
 
-  EXPECT_EQ(x11::EnumDisplayDevicesA(nullptr, 0, &record, 0), 0);
-  EXPECT_EQ(x11::EnumDisplaySettingsA("DUMMY0", ENUM_CURRENT_SETTINGS, &mode), 0);
-  EXPECT_EQ(x11::EnumDisplaySettingsA("DUMMY0", 0, &mode), 0);
+  // The state was read whole before the server went: the rest of the listing is the same
+  // as if it were still there.
+  ASSERT_NE(x11::EnumDisplayDevicesA(nullptr, 1, &record, 0), 0);
+  EXPECT_STREQ(record.DeviceName, "DUMMY1");
+  ASSERT_NE(x11::EnumDisplaySettingsA("DUMMY1", ENUM_CURRENT_SETTINGS, &mode), 0);
+  EXPECT_EQ(mode.dmPelsWidth, 1024u);
+  EXPECT_EQ(mode.dmPosition.x, 1024);
+  ASSERT_NE(x11::EnumDisplaySettingsA("DUMMY0", 0, &mode), 0);
+
+  mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+  mode.dmPelsWidth = 800;
+  mode.dmPelsHeight = 600;
   EXPECT_EQ(x11::ChangeDisplaySettingsExA("DUMMY0", &mode, nullptr, 0, nullptr), DISP_CHANGE_FAILED);
   EXPECT_EQ(x11::ChangeDisplaySettingsExA("DUMMY1", nullptr, nullptr, CDS_SET_PRIMARY, nullptr), DISP_CHANGE_FAILED);
+
+  // A change that could not be confirmed leaves the state read before: still whole.
+  ASSERT_NE(x11::EnumDisplayDevicesA(nullptr, 0, &record, 0), 0);
+  EXPECT_STREQ(record.DeviceName, "DUMMY0");
+  EXPECT_EQ(record.StateFlags, DISPLAY_DEVICE_ATTACHED_TO_DESKTOP | DISPLAY_DEVICE_PRIMARY_DEVICE);
+  ASSERT_NE(x11::EnumDisplaySettingsA("DUMMY0", ENUM_CURRENT_SETTINGS, &mode), 0);
+  EXPECT_EQ(mode.dmPelsWidth, 1024u);
+  EXPECT_EQ(x11::EnumDisplayDevicesA(nullptr, 2, &record, 0), 0);
 }
 
 }  // namespace

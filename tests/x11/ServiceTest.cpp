@@ -140,3 +140,38 @@ TEST_F(X11Service, PrimaryAndUnknownDevice) {
 }
 
 }  // namespace
+
+// A step the server refuses puts back the steps before it. The server refuses a CRTC mode
+// that its output no longer offers: here another client takes DUMMY1's 1280x720 modes away
+// after the state was read. By then the screen has been resized for the new size (and
+// DUMMY1 switched off first where it would not fit), and all of it must be undone.
+TEST_F(X11Service, RefusedStepPutsBackTheEarlierOnes) {
+  const std::tuple<const char*, std::vector<std::string>, XrandrState> cases[] = {
+      {"screen grown", {},
+       {"2048x768", {"DUMMY0 primary 1024x768+0+0 1024x768 60.00", "DUMMY1 1024x768+1024+0 1024x768 60.00"}}},
+      {"DUMMY1 switched off, screen shrunk", {"--output", "DUMMY1", "--pos", "0x768", "--fb", "1024x1536"},
+       {"1024x1536", {"DUMMY0 primary 1024x768+0+0 1024x768 60.00", "DUMMY1 1024x768+0+768 1024x768 60.00"}}},
+  };
+  const std::vector<std::string> taken = {"1280x720_45", "1280x720_70"};
+  for (const auto& [what, setup, expected] : cases) {
+    SCOPED_TRACE(what);
+    if (!setup.empty()) Server->Xrandr(setup);
+    DisplayDeviceShortA record{};
+    record.cb = sizeof record;
+    // A change first, so that the state is read afresh with this layout.
+    ASSERT_EQ(x11::ChangeDisplaySettingsExA("DUMMY0", nullptr, nullptr, CDS_SET_PRIMARY, nullptr), DISP_CHANGE_SUCCESSFUL);
+    ASSERT_NE(x11::EnumDisplayDevicesA(nullptr, 1, &record, 0), 0);
+    for (const std::string& name : taken) Server->Xrandr({"--delmode", "DUMMY1", name});
+    DEVMODEA mode = Filled(0);
+    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+    mode.dmPelsWidth = 1280;
+    mode.dmPelsHeight = 720;
+    const LONG result = x11::ChangeDisplaySettingsExA("DUMMY1", &mode, nullptr, 0, nullptr);
+    const XrandrState after = QueryState(*Server);
+    for (const std::string& name : taken) Server->Xrandr({"--addmode", "DUMMY1", name});
+    TearDown();
+    EXPECT_EQ(result, DISP_CHANGE_FAILED);
+    EXPECT_EQ(after.Screen, expected.Screen);
+    EXPECT_EQ(after.Outputs, expected.Outputs);
+  }
+}

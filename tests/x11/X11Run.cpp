@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-RunResult RunTavelon(const DummyXServer& server, const std::vector<std::string>& arguments) {
+RunResult RunTavelon(const XServer& server, const std::vector<std::string>& arguments) {
   RunOptions options;
   options.Arguments = arguments;
   options.Environment = {{"DISPLAY", server.Display}};
@@ -11,11 +11,11 @@ RunResult RunTavelon(const DummyXServer& server, const std::vector<std::string>&
 }
 
 void RestoreTwoOutputLayout(const DummyXServer& server) {
-  server.Xrandr({"--output", "DUMMY0", "--mode", "1024x768", "--pos", "0x0", "--primary", "--output", "DUMMY1",
-                 "--mode", "1024x768", "--pos", "1024x0", "--fb", "2048x768"});
+  server.Xrandr({"--output", "DUMMY0", "--mode", "1024x768", "--pos", "0x0", "--panning", "0x0", "--primary",
+                 "--output", "DUMMY1", "--mode", "1024x768", "--pos", "1024x0", "--panning", "0x0", "--fb", "2048x768"});
 }
 
-XrandrState QueryState(const DummyXServer& server) {
+XrandrState QueryState(const XServer& server) {
   XrandrState state;
   std::istringstream lines(server.Xrandr({"--query"}));
   std::string line;
@@ -52,4 +52,30 @@ XrandrState QueryState(const DummyXServer& server) {
     }
   }
   return state;
+}
+
+std::vector<XrandrOutput> XrandrOutputs(const XServer& server, const std::vector<std::string>& arguments) {
+  std::vector<std::string> query = arguments;
+  query.push_back("--query");
+  std::istringstream lines(server.Xrandr(query));
+  std::vector<XrandrOutput> outputs;
+  bool inOutput = false;
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream words(line);
+    std::vector<std::string> tokens;
+    for (std::string word; words >> word;) tokens.push_back(word);
+    if (tokens.empty() || line.rfind("Screen ", 0) == 0) continue;
+    if (line[0] != ' ') {
+      std::size_t next = 2;
+      XrandrOutput output{tokens[0]};
+      if (tokens.size() > next && tokens[next] == "primary") output.Primary = true, ++next;
+      if (tokens.size() > next && tokens[next].find('+') != std::string::npos) output.Geometry = tokens[next];
+      inOutput = tokens.size() > 1 && (tokens[1] == "connected" || !output.Geometry.empty());
+      if (inOutput) outputs.push_back(output);
+    } else if (inOutput && line.rfind("   ", 0) == 0 && tokens[0].find('x') != std::string::npos) {
+      // A mode line: "   1024x768      60.00*+", or a named mode such as "1280x720_70".
+      outputs.back().Sizes.push_back(tokens[0].substr(0, tokens[0].find('_')));
+    }
+  }
+  return outputs;
 }

@@ -36,20 +36,22 @@ XcbReply<T> Collect(T* (*replyFunction)(xcb_connection_t*, Cookie, xcb_generic_e
 
 struct ModeInfo {
   xcb_randr_mode_t Id = XCB_NONE;
-  std::uint16_t Width = 0;   // pixels
+  std::uint16_t Width = 0;   // pixels, as the mode is scanned out (before rotation)
   std::uint16_t Height = 0;  // pixels
-  double RefreshHz = 0;      // 0 when the timings give none
+  double RefreshHz = 0;      // from dot clock and totals, unrounded; 0 when the timings give none
+  bool Progressive = true;   // neither interlaced nor double-scan
 };
 
 struct CrtcState {
   xcb_randr_crtc_t Id = XCB_NONE;
   std::int16_t X = 0;  // position on the screen, pixels
   std::int16_t Y = 0;
-  std::uint16_t Width = 0;  // on the screen, after rotation, pixels
-  std::uint16_t Height = 0;
   xcb_randr_mode_t Mode = XCB_NONE;
   std::uint16_t Rotation = XCB_RANDR_ROTATION_ROTATE_0;
   std::vector<xcb_randr_output_t> Outputs;
+  // The panning area and its tracking and borders, as the server gave them; a width of 0
+  // means no panning (also on servers before RandR 1.3, which have none).
+  xcb_randr_get_panning_reply_t Panning{};
 };
 
 // One device: an output of the default screen that is connected or drives a CRTC.
@@ -65,6 +67,10 @@ struct Device {
 // The RandR state of the default screen: read in one pipelined batch, kept until a change.
 struct ScreenState {
   bool Valid = false;
+  // XWayland emulates RandR changes for the calling client only: the compositor owns the
+  // displays, so a change there would be a success that changes nothing. It is known by its
+  // XWAYLAND extension, or, before XWayland 23.1 brought that, by its outputs' names.
+  bool Xwayland = false;
   xcb_timestamp_t ConfigTimestamp = XCB_CURRENT_TIME;
   std::uint16_t Width = 0;  // screen size, pixels
   std::uint16_t Height = 0;
@@ -83,10 +89,13 @@ const xcb_screen_t* Screen = nullptr;
 DWORD RootBitsPerPixel = 0;
 std::string VendorString;
 ScreenState State;
+bool StateStale = false;  // a change was made since State was read
 
 // RandR 1.4 brings providers; a server without them answers GetProviders with an error.
 constexpr std::uint32_t RandrMajor = 1;
 constexpr std::uint32_t RandrMinor = 4;
+// The name of XWayland's extension, and how the names of its outputs begin.
+constexpr std::string_view XwaylandName = "XWAYLAND";
 
 bool ConnectionUsable() { return Connection != nullptr && xcb_connection_has_error(Connection) == 0; }
 
@@ -118,6 +127,12 @@ bool Connect() {
   return randr != nullptr && randr->present != 0;
 }
 
+constexpr std::uint16_t NotProgressive = XCB_RANDR_MODE_FLAG_INTERLACE | XCB_RANDR_MODE_FLAG_DOUBLE_SCAN;
+
+// A value of zero or more to the nearest whole number, halves up, as lround would; here so
+// that the program needs no maths library at run time, one shared library fewer to load.
+std::uint32_t Rounded(double value) { return static_cast<std::uint32_t>(value + 0.5); }
+
 double RefreshOf(const xcb_randr_mode_info_t& mode) {
   double lines = mode.vtotal;
   if ((mode.mode_flags & XCB_RANDR_MODE_FLAG_DOUBLE_SCAN) != 0) lines *= 2;
@@ -133,27 +148,34 @@ const ModeInfo* FindMode(xcb_randr_mode_t id) {
   return nullptr;
 }
 
-// Reads the whole state in two pipelined rounds: the screen's resources, primary output,
-// size range and providers first, then every output, CRTC and provider they name. The
-// number of round trips does not grow with outputs or modes.
+// Reads the whole state in two pipelined rounds: the screen's size range, resources, primary
+// output, providers and whether the server is XWayland first, then every output, CRTC, CRTC
+// panning and provider they name. The number of round trips does not grow with outputs or
+// modes. The size range goes before the resources: it makes the server poll its driver, and
+// a server that builds its outputs only when polled (Xephyr, also after every reset) would
+// otherwise answer the current resources with none.
 bool ReadState() {
   State = ScreenState{};
   if (!Connect()) return false;
   const xcb_window_t root = Screen->root;
 
   const auto versionCookie = xcb_randr_query_version(Connection, RandrMajor, RandrMinor);
+  const auto rangeCookie = xcb_randr_get_screen_size_range(Connection, root);
   const auto resourcesCookie = xcb_randr_get_screen_resources_current(Connection, root);
   const auto primaryCookie = xcb_randr_get_output_primary(Connection, root);
-  const auto rangeCookie = xcb_randr_get_screen_size_range(Connection, root);
   const auto geometryCookie = xcb_get_geometry(Connection, root);
   const auto providersCookie = xcb_randr_get_providers(Connection, root);
+  const auto xwaylandCookie = xcb_query_extension(Connection, XwaylandName.size(), XwaylandName.data());
   const auto version = Collect(xcb_randr_query_version_reply, Connection, versionCookie);
+  const auto range = Collect(xcb_randr_get_screen_size_range_reply, Connection, rangeCookie);
   const auto resources = Collect(xcb_randr_get_screen_resources_current_reply, Connection, resourcesCookie);
   const auto primary = Collect(xcb_randr_get_output_primary_reply, Connection, primaryCookie);
-  const auto range = Collect(xcb_randr_get_screen_size_range_reply, Connection, rangeCookie);
   const auto geometry = Collect(xcb_get_geometry_reply, Connection, geometryCookie);
   const auto providers = Collect(xcb_randr_get_providers_reply, Connection, providersCookie);
-  if (!version || !resources || !range || !geometry) return false;
+  const auto xwayland = Collect(xcb_query_extension_reply, Connection, xwaylandCookie);
+  if (!version || !resources || !range || !geometry || !xwayland) return false;
+  // Panning came with RandR 1.3; older servers answer GetPanning with an error.
+  const bool hasPanning = version->major_version > 1 || version->minor_version >= 3;
 
   const xcb_randr_output_t* outputs = xcb_randr_get_screen_resources_current_outputs(resources.get());
   const int outputCount = xcb_randr_get_screen_resources_current_outputs_length(resources.get());
@@ -171,11 +193,16 @@ bool ReadState() {
   for (int i = 0; i < crtcCount; ++i) {
     crtcCookies.push_back(xcb_randr_get_crtc_info(Connection, crtcs[i], configTimestamp));
   }
+  std::vector<xcb_randr_get_panning_cookie_t> panningCookies;
+  for (int i = 0; i < crtcCount && hasPanning; ++i) {
+    panningCookies.push_back(xcb_randr_get_panning(Connection, crtcs[i]));
+  }
   std::vector<xcb_randr_get_provider_info_cookie_t> providerCookies;
   for (int i = 0; i < providerCount; ++i) {
     providerCookies.push_back(xcb_randr_get_provider_info(Connection, providerIds[i], configTimestamp));
   }
 
+  State.Xwayland = xwayland->present != 0;
   State.ConfigTimestamp = configTimestamp;
   State.Width = geometry->width;
   State.Height = geometry->height;
@@ -186,7 +213,8 @@ bool ReadState() {
   const xcb_randr_mode_info_t* modes = xcb_randr_get_screen_resources_current_modes(resources.get());
   const int modeCount = xcb_randr_get_screen_resources_current_modes_length(resources.get());
   for (int i = 0; i < modeCount; ++i) {
-    State.Modes.push_back({modes[i].id, modes[i].width, modes[i].height, RefreshOf(modes[i])});
+    State.Modes.push_back({modes[i].id, modes[i].width, modes[i].height, RefreshOf(modes[i]),
+                           (modes[i].mode_flags & NotProgressive) == 0});
   }
 
   // Every reply is collected, even after a failure, so that none is left behind.
@@ -198,8 +226,16 @@ bool ReadState() {
       continue;
     }
     const xcb_randr_output_t* crtcOutputs = xcb_randr_get_crtc_info_outputs(crtc.get());
-    State.Crtcs.push_back({crtcs[i], crtc->x, crtc->y, crtc->width, crtc->height, crtc->mode, crtc->rotation,
+    State.Crtcs.push_back({crtcs[i], crtc->x, crtc->y, crtc->mode, crtc->rotation,
                            {crtcOutputs, crtcOutputs + xcb_randr_get_crtc_info_outputs_length(crtc.get())}});
+  }
+  for (std::size_t i = 0; i < panningCookies.size(); ++i) {
+    const auto panning = Collect(xcb_randr_get_panning_reply, Connection, panningCookies[i]);
+    if (!panning) {
+      complete = false;
+    } else if (i < State.Crtcs.size() && panning->width > 0 && panning->height > 0) {
+      State.Crtcs[i].Panning = *panning;
+    }
   }
   struct ProviderName {
     std::vector<xcb_randr_output_t> Outputs;
@@ -226,6 +262,7 @@ bool ReadState() {
     device.Output = outputs[i];
     device.Name.assign(reinterpret_cast<const char*>(xcb_randr_get_output_info_name(output.get())),
                        static_cast<std::size_t>(xcb_randr_get_output_info_name_length(output.get())));
+    if (device.Name.rfind(XwaylandName, 0) == 0) State.Xwayland = true;
     device.Description = VendorString;
     for (const ProviderName& provider : providerNames) {
       if (std::find(provider.Outputs.begin(), provider.Outputs.end(), outputs[i]) != provider.Outputs.end()) {
@@ -260,16 +297,17 @@ bool ReadState() {
   return true;
 }
 
-// The cached state, read when there is none; null when the server cannot be read.
+// The cached state, read when there is none or a change has made it stale; null when the
+// server cannot be read and nothing was. State read whole answers every query until a
+// change, and is kept when the server cannot be read again: a listing never mixes what was
+// read with a failure, and only the calls that need the server (changes) fail.
 const ScreenState* CurrentState() {
-  if (ConnectionTried && Connection != nullptr) {
-    // A read that does not wait: a server that has gone away shows as a broken connection
-    // here, without a round trip. No events are selected, so none is lost.
-    std::free(xcb_poll_for_event(Connection));
-  }
-  if (ConnectionTried && !ConnectionUsable()) return nullptr;
-  if (!State.Valid && !ReadState()) return nullptr;
-  return &State;
+  if (State.Valid && !StateStale) return &State;
+  StateStale = false;
+  ScreenState before = std::move(State);  // moved whole: its devices keep pointing at its CRTCs
+  if ((!ConnectionTried || ConnectionUsable()) && ReadState()) return &State;
+  State = std::move(before);
+  return State.Valid ? &State : nullptr;
 }
 
 // The device a service call names: an empty or absent name means the primary display. A
@@ -290,17 +328,32 @@ const Device* FindDevice(LPCSTR deviceName) {
   return nullptr;
 }
 
-void FillMode(DEVMODEA& record, const ModeInfo& mode) {
-  record.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
-  record.dmBitsPerPel = RootBitsPerPixel;
-  record.dmPelsWidth = mode.Width;
-  record.dmPelsHeight = mode.Height;
-  record.dmDisplayFlags = 0;
-  record.dmDisplayFrequency = static_cast<DWORD>(std::lround(mode.RefreshHz));
-}
-
 bool Rotated(std::uint16_t rotation) {
   return (rotation & (XCB_RANDR_ROTATION_ROTATE_90 | XCB_RANDR_ROTATION_ROTATE_270)) != 0;
+}
+
+// A mode's size on the desktop: width and height swapped on a CRTC turned by 90 or 270
+// degrees. Listing, catalogue and requests all use this orientation.
+struct Size {
+  int Width = 0;  // pixels
+  int Height = 0;
+};
+Size OnDesktop(const ModeInfo& mode, std::uint16_t rotation) {
+  return Rotated(rotation) ? Size{mode.Height, mode.Width} : Size{mode.Width, mode.Height};
+}
+
+std::uint16_t RotationOf(const Device& device) {
+  return device.Crtc != nullptr ? device.Crtc->Rotation : std::uint16_t{XCB_RANDR_ROTATION_ROTATE_0};
+}
+
+void FillMode(DEVMODEA& record, const ModeInfo& mode, std::uint16_t rotation) {
+  const Size size = OnDesktop(mode, rotation);
+  record.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
+  record.dmBitsPerPel = RootBitsPerPixel;
+  record.dmPelsWidth = static_cast<DWORD>(size.Width);
+  record.dmPelsHeight = static_cast<DWORD>(size.Height);
+  record.dmDisplayFlags = 0;
+  record.dmDisplayFrequency = Rounded(mode.RefreshHz);
 }
 
 // Sends a request and waits for the server's verdict on it.
@@ -323,7 +376,7 @@ bool SetCrtc(const CrtcState& crtc, xcb_randr_mode_t mode, const std::vector<xcb
 bool SetScreenSize(std::uint16_t width, std::uint16_t height) {
   const auto millimetres = [](std::uint16_t pixels, std::uint16_t screenPixels, std::uint16_t screenMillimetres) {
     if (screenPixels == 0) return std::uint32_t{0};
-    return static_cast<std::uint32_t>(std::lround(double(pixels) * screenMillimetres / screenPixels));
+    return Rounded(double(pixels) * screenMillimetres / screenPixels);
   };
   return Checked(xcb_randr_set_screen_size_checked(
       Connection, Screen->root, width, height,
@@ -331,62 +384,108 @@ bool SetScreenSize(std::uint16_t width, std::uint16_t height) {
       millimetres(height, Screen->height_in_pixels, Screen->height_in_millimeters)));
 }
 
-// Gives the device's CRTC the new mode at the same position and rotation, with the screen
-// resized to hold every CRTC: a CRTC that would not fit the new size is switched off before
-// the screen shrinks, and the screen grows before a CRTC needs the room. A refused step
-// puts back what the earlier steps changed.
+bool SetPanning(const CrtcState& crtc) {
+  const xcb_randr_get_panning_reply_t& p = crtc.Panning;
+  const auto cookie = xcb_randr_set_panning(Connection, crtc.Id, XCB_CURRENT_TIME, p.left, p.top, p.width, p.height,
+                                            p.track_left, p.track_top, p.track_width, p.track_height, p.border_left,
+                                            p.border_top, p.border_right, p.border_bottom);
+  const auto reply = Collect(xcb_randr_set_panning_reply, Connection, cookie);
+  return reply && reply->status == XCB_RANDR_SET_CONFIG_SUCCESS;
+}
+
+bool HasPanning(const CrtcState& crtc) { return crtc.Panning.width > 0 && crtc.Panning.height > 0; }
+
+// The right and bottom edges a CRTC needs the screen to reach, showing a mode of this size
+// on the desktop: its panning area as well, where it pans.
+Size ScreenNeeded(const CrtcState& crtc, Size shown) {
+  Size needed{crtc.X + shown.Width, crtc.Y + shown.Height};
+  if (HasPanning(crtc)) {
+    needed.Width = std::max(needed.Width, crtc.Panning.left + crtc.Panning.width);
+    needed.Height = std::max(needed.Height, crtc.Panning.top + crtc.Panning.height);
+  }
+  return needed;
+}
+
+// Gives the device's CRTC the new mode at the same position, rotation and panning, with the
+// screen resized to hold every CRTC and panning area, as xrandr --mode does: a CRTC that
+// would not fit the new size is switched off before the screen shrinks, and the screen grows
+// before a CRTC needs the room. A refused step puts back what the earlier steps changed.
 LONG ApplyMode(const Device& device, const ModeInfo& mode) {
   const CrtcState& target = *device.Crtc;
-  const bool rotated = Rotated(target.Rotation);
-  const int newWidth = rotated ? mode.Height : mode.Width;
-  const int newHeight = rotated ? mode.Width : mode.Height;
-  int screenWidth = State.MinWidth;
-  int screenHeight = State.MinHeight;
+  const ModeInfo* current = FindMode(target.Mode);
+  if (current == nullptr) return DISP_CHANGE_FAILED;
+  const Size shown = OnDesktop(mode, target.Rotation);
+  // Panning keeps its area; a mode larger than the area would have to change it.
+  if (HasPanning(target) && (shown.Width > target.Panning.width || shown.Height > target.Panning.height)) {
+    return DISP_CHANGE_FAILED;
+  }
+  Size screen{State.MinWidth, State.MinHeight};
   for (const CrtcState& crtc : State.Crtcs) {
     if (crtc.Mode == XCB_NONE) continue;
-    const bool isTarget = &crtc == &target;
-    screenWidth = std::max(screenWidth, crtc.X + (isTarget ? newWidth : crtc.Width));
-    screenHeight = std::max(screenHeight, crtc.Y + (isTarget ? newHeight : crtc.Height));
+    const ModeInfo* own = FindMode(crtc.Mode);
+    if (own == nullptr) return DISP_CHANGE_FAILED;
+    const Size needed = ScreenNeeded(crtc, &crtc == &target ? shown : OnDesktop(*own, crtc.Rotation));
+    screen.Width = std::max(screen.Width, needed.Width);
+    screen.Height = std::max(screen.Height, needed.Height);
   }
-  if (screenWidth > State.MaxWidth || screenHeight > State.MaxHeight) return DISP_CHANGE_FAILED;
-  const bool resize = screenWidth != State.Width || screenHeight != State.Height;
-  const bool targetOff =
-      resize && (target.X + target.Width > screenWidth || target.Y + target.Height > screenHeight);
+  if (screen.Width > State.MaxWidth || screen.Height > State.MaxHeight) return DISP_CHANGE_FAILED;
+  const bool resize = screen.Width != State.Width || screen.Height != State.Height;
+  const Size before = ScreenNeeded(target, OnDesktop(*current, target.Rotation));
+  const bool targetOff = resize && (before.Width > screen.Width || before.Height > screen.Height);
 
   xcb_grab_server(Connection);
   bool ok = true;
   bool switchedOff = false;
   bool resized = false;
+  bool set = false;
   if (targetOff) ok = switchedOff = SetCrtc(target, XCB_NONE, {});
   if (ok && resize) {
-    ok = resized = SetScreenSize(static_cast<std::uint16_t>(screenWidth), static_cast<std::uint16_t>(screenHeight));
+    ok = resized = SetScreenSize(static_cast<std::uint16_t>(screen.Width), static_cast<std::uint16_t>(screen.Height));
   }
-  if (ok) ok = SetCrtc(target, mode.Id, target.Outputs);
+  if (ok) ok = set = SetCrtc(target, mode.Id, target.Outputs);
+  // Setting a CRTC may clip its panning area to the mode; the area is given back whole.
+  if (ok && HasPanning(target)) ok = SetPanning(target);
   if (!ok) {
+    // Off first, so that the old mode finds the old screen size whichever way it changed.
+    if (set && resized) SetCrtc(target, XCB_NONE, {});
     if (resized) SetScreenSize(State.Width, State.Height);
-    if (switchedOff) SetCrtc(target, target.Mode, target.Outputs);
+    if (set || switchedOff) SetCrtc(target, target.Mode, target.Outputs);
+    if (set && HasPanning(target)) SetPanning(target);
   }
   xcb_ungrab_server(Connection);
   xcb_flush(Connection);
   return ok ? DISP_CHANGE_SUCCESSFUL : DISP_CHANGE_FAILED;
 }
 
+// The better of two modes of the requested size for a display now refreshing at refreshHz:
+// progressive before interlaced or double-scan, then the refresh nearest (an exact match
+// first), then the server's order.
+bool Better(const ModeInfo& mode, const ModeInfo& chosen, double refreshHz) {
+  if (mode.Progressive != chosen.Progressive) return mode.Progressive;
+  return std::fabs(mode.RefreshHz - refreshHz) < std::fabs(chosen.RefreshHz - refreshHz);
+}
+
 LONG ChangeMode(const Device& device, const DEVMODEA& request) {
   if (device.Crtc == nullptr || device.Crtc->Mode == XCB_NONE) return DISP_CHANGE_FAILED;
   if ((request.dmFields & DM_BITSPERPEL) != 0 && request.dmBitsPerPel != RootBitsPerPixel) return DISP_CHANGE_BADMODE;
   const ModeInfo* current = FindMode(device.Crtc->Mode);
-  const DWORD width = (request.dmFields & DM_PELSWIDTH) != 0 ? request.dmPelsWidth : device.Crtc->Width;
-  const DWORD height = (request.dmFields & DM_PELSHEIGHT) != 0 ? request.dmPelsHeight : device.Crtc->Height;
-  const double refreshHz = (request.dmFields & DM_DISPLAYFREQUENCY) != 0 ? double(request.dmDisplayFrequency)
-                           : current != nullptr                          ? current->RefreshHz
-                                                                         : 0;
+  if (current == nullptr) return DISP_CHANGE_FAILED;
+  const std::uint16_t rotation = device.Crtc->Rotation;
+  const Size currentSize = OnDesktop(*current, rotation);
+  const DWORD width = (request.dmFields & DM_PELSWIDTH) != 0 ? request.dmPelsWidth : DWORD(currentSize.Width);
+  const DWORD height = (request.dmFields & DM_PELSHEIGHT) != 0 ? request.dmPelsHeight : DWORD(currentSize.Height);
+  // A caller that starts from the current mode's record carries its rounded refresh over:
+  // that number means "as now", and the current refresh is kept exactly (59.94 Hz, not 60).
+  const bool otherRefresh = (request.dmFields & DM_DISPLAYFREQUENCY) != 0 &&
+                            request.dmDisplayFrequency != Rounded(current->RefreshHz);
+  const double refreshHz = otherRefresh ? double(request.dmDisplayFrequency) : current->RefreshHz;
   const ModeInfo* chosen = nullptr;
   for (xcb_randr_mode_t id : device.Modes) {
     const ModeInfo* mode = FindMode(id);
-    if (mode == nullptr || mode->Width != width || mode->Height != height) continue;
-    if (chosen == nullptr || std::fabs(mode->RefreshHz - refreshHz) < std::fabs(chosen->RefreshHz - refreshHz)) {
-      chosen = mode;
-    }
+    if (mode == nullptr) continue;
+    const Size size = OnDesktop(*mode, rotation);
+    if (DWORD(size.Width) != width || DWORD(size.Height) != height) continue;
+    if (chosen == nullptr || Better(*mode, *chosen, refreshHz)) chosen = mode;
   }
   if (chosen == nullptr) return DISP_CHANGE_BADMODE;
   return ApplyMode(device, *chosen);
@@ -419,10 +518,8 @@ BOOL EnumDisplaySettingsA(LPCSTR deviceName, DWORD modeNumber, DEVMODEA* mode) {
   if (modeNumber == ENUM_CURRENT_SETTINGS) {
     if (device->Crtc == nullptr || device->Crtc->Mode == XCB_NONE) return 0;
     const ModeInfo* current = FindMode(device->Crtc->Mode);
-    ModeInfo shown = current != nullptr ? *current : ModeInfo{};
-    shown.Width = device->Crtc->Width;
-    shown.Height = device->Crtc->Height;
-    FillMode(*mode, shown);
+    if (current == nullptr) return 0;
+    FillMode(*mode, *current, device->Crtc->Rotation);
     mode->dmFields |= DM_POSITION;
     mode->dmPosition = {device->Crtc->X, device->Crtc->Y};
     return 1;
@@ -430,7 +527,7 @@ BOOL EnumDisplaySettingsA(LPCSTR deviceName, DWORD modeNumber, DEVMODEA* mode) {
   if (modeNumber >= device->Modes.size()) return 0;
   const ModeInfo* found = FindMode(device->Modes[modeNumber]);
   if (found == nullptr) return 0;
-  FillMode(*mode, *found);
+  FillMode(*mode, *found, RotationOf(*device));
   return 1;
 }
 
@@ -438,15 +535,17 @@ LONG ChangeDisplaySettingsExA(LPCSTR deviceName, DEVMODEA* mode, HWND, DWORD fla
   const Device* device = FindDevice(deviceName);
   if (device == nullptr) return DISP_CHANGE_FAILED;
   LONG result = DISP_CHANGE_BADPARAM;
-  if (mode != nullptr) {
+  if (State.Xwayland && (mode != nullptr || (flags & CDS_SET_PRIMARY) != 0)) {
+    result = DISP_CHANGE_FAILED;
+  } else if (mode != nullptr) {
     result = ChangeMode(*device, *mode);
   } else if ((flags & CDS_SET_PRIMARY) != 0) {
     result = Checked(xcb_randr_set_output_primary_checked(Connection, Screen->root, device->Output))
                  ? DISP_CHANGE_SUCCESSFUL
                  : DISP_CHANGE_FAILED;
   }
-  // Whatever the server now holds is read afresh at the next query.
-  State.Valid = false;
+  // Whatever the server now holds is read at the next query.
+  StateStale = true;
   return result;
 }
 
