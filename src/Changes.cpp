@@ -35,11 +35,22 @@ void SetSizeOnlyMode(DEVMODEA& mode) {
   mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
 }
 
+// The value text as the refusal shows it: a control character (a line break, an escape
+// sequence for the terminal) is shown as "?", so the line stays one line and harmless.
+std::string ShownValueText(std::string text) {
+  for (char& c : text) {
+    const auto code = static_cast<unsigned char>(c);
+    if (code < 32 || code == 127) c = '?';
+  }
+  return text;
+}
+
 // The number the user wrote after the switch letter (upper case). A value text that does not
 // read as a number is refused: taken for 0, it would send the change to device 0.
 std::int32_t ActionValue(char letter) {
   if (!SwitchValueExact(letter)) {
-    WriteLine({"Cannot use switch ", std::string_view(&letter, 1), " - \"", SwitchValueText(letter), "\" is not a number."});
+    WriteLine({"Cannot use switch ", std::string_view(&letter, 1), " - \"", ShownValueText(SwitchValueText(letter)),
+               "\" is not a number."});
     StopRun(1);
   }
   return SwitchValue(letter);

@@ -262,6 +262,8 @@ TEST(SwitchValues, UnreadableValuesAreRefusedBeforeAnyChange) {
       {{"/P1O"}, "Cannot use switch P - \"1O\" is not a number."},
       {{"/P$", "/D1", "/X1", "/Y1"}, "Cannot use switch P - \"$\" is not a number."},
       {{"/Pone", "/D1O"}, "Cannot use switch P - \"one\" is not a number."},
+      {{"/D1\r\n2", "/X1", "/Y1"}, "Cannot use switch D - \"1??2\" is not a number."},
+      {{"/P\x1b[2J\x7f\xff"}, "Cannot use switch P - \"?[2J?\xff\" is not a number."},
   };
   for (const auto& [arguments, line] : refused) {
     for (const bool quiet : {false, true}) {
