@@ -128,4 +128,22 @@ TEST_F(Changes, PrimaryMovesAndTheSecondListingShowsIt) {
             (std::vector<std::string>{"DUMMY0 1024x768+0+0 1024x768 60.00", "DUMMY1 primary 1024x768+1024+0 1024x768 60.00"}));
 }
 
+// The server's primary output is one tavelon does not list as attached: no listed device is
+// flagged primary, or the flagged one is off. /P0 then makes the change, and DUMMY0 becomes
+// the primary output.
+TEST_F(Changes, PrimaryOnAnOutputThatIsNotAttached) {
+  const std::tuple<const char*, std::vector<std::string>> cases[] = {
+      {"primary output not listed", {"--output", "DUMMY5", "--primary"}},
+      {"primary output off", {"--output", "DUMMY1", "--off", "--primary"}},
+  };
+  for (const auto& [what, setup] : cases) {
+    SetUp();
+    Server->Xrandr(setup);
+    const RunResult run = RunTavelon(*Server, {"/Q", "/P0"});
+    EXPECT_EQ(run.Out, Lines({"Successful: Primary set to 0  DUMMY0 The X.Org Foundation", ""})) << what;
+    EXPECT_EQ(run.ExitCode, 0) << what;
+    EXPECT_EQ(QueryState(*Server).Outputs.at(0), "DUMMY0 primary 1024x768+0+0 1024x768 60.00") << what;
+  }
+}
+
 }  // namespace

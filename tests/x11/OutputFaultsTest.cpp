@@ -55,7 +55,7 @@ TEST_F(ElevenOutputs, ListingIsLargerThanTwoPipePages) {
 TEST_F(ElevenOutputs, FailedWritesEndWithTheReport) {
   const std::tuple<const char*, StdOutKind, std::vector<std::string>, std::string> cases[] = {
       {"full device", StdOutKind::DiskFull, {}, "Disk full\\."},
-      {"full device, at the end of the run", StdOutKind::DiskFull, {"/Q", "/P1"}, "Disk full\\."},
+      {"full device, at the first step after a change", StdOutKind::DiskFull, {"/Q", "/P1"}, "Disk full\\."},
       {"closed", StdOutKind::Closed, {}, "I/O error 105\\."},
       {"reader quits", StdOutKind::ReaderQuits, {}, "I/O error 32\\."},
   };

@@ -6,6 +6,8 @@ RunResult RunTavelon(const XServer& server, const std::vector<std::string>& argu
   RunOptions options;
   options.Arguments = arguments;
   options.Environment = {{"DISPLAY", server.Display}};
+  // With a session bus where GNOME's compositor answers, tavelon would use it, not this server.
+  options.Unset = {"DBUS_SESSION_BUS_ADDRESS"};
   options.TimeoutSeconds = 20;
   return RunProgram(TAVELON_PATH, options);
 }
