@@ -18,6 +18,10 @@ namespace {
 // The interface tells no colour depth; every desktop Mutter drives is shown as 32 bits.
 constexpr DWORD BitsPerPixel = 32;
 
+// A value of zero or more to the nearest whole number, halves up, as lround would; here so
+// that the program does not load libm for it.
+std::int32_t Rounded(double value) { return static_cast<std::int32_t>(value + 0.5); }
+
 DisplayState State;
 bool StateValid = false;
 // Read again at the next query: at the start and after each change. A read that failed is
@@ -80,8 +84,8 @@ Size OrientedSize(const MonitorMode& mode, std::uint32_t transform) {
 Size LayoutSize(const DisplayState& state, const LogicalMonitor& logical, const MonitorMode& mode) {
   Size size = OrientedSize(mode, logical.Transform);
   if (state.LayoutMode == LayoutModeLogical && logical.Scale > 0) {
-    size.Width = std::int32_t(std::lround(size.Width / logical.Scale));
-    size.Height = std::int32_t(std::lround(size.Height / logical.Scale));
+    size.Width = Rounded(size.Width / logical.Scale);
+    size.Height = Rounded(size.Height / logical.Scale);
   }
   return size;
 }
@@ -200,7 +204,7 @@ void FillMode(DEVMODEA& record, const MonitorMode& mode, std::uint32_t transform
   record.dmPelsWidth = DWORD(size.Width);
   record.dmPelsHeight = DWORD(size.Height);
   record.dmDisplayFlags = 0;
-  record.dmDisplayFrequency = DWORD(std::lround(mode.RefreshHz));
+  record.dmDisplayFrequency = DWORD(Rounded(mode.RefreshHz));
 }
 
 }  // namespace
