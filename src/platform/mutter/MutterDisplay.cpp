@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "../DeviceRecord.h"
 #include "MutterBus.h"
 
 namespace mutter {
@@ -217,17 +218,13 @@ BOOL EnumDisplayDevicesA(LPCSTR device, DWORD deviceNumber, DisplayDeviceShortA*
   const DisplayState* state = CurrentState();
   if (state == nullptr || deviceNumber >= state->Monitors.size()) return 0;
   const Monitor& monitor = state->Monitors[deviceNumber];
-  DisplayDeviceShortA filled{};
-  filled.cb = record->cb;
-  std::memcpy(filled.DeviceName, monitor.Connector.data(), std::min(monitor.Connector.size(), sizeof filled.DeviceName));
-  std::memcpy(filled.DeviceString, monitor.Description.data(),
-              std::min(monitor.Description.size(), sizeof filled.DeviceString - 1));
+  DWORD stateFlags = 0;
   const int logical = LogicalMonitorOf(*state, monitor);
   if (logical >= 0) {
-    filled.StateFlags |= DISPLAY_DEVICE_ATTACHED_TO_DESKTOP;
-    if (state->LogicalMonitors[std::size_t(logical)].Primary) filled.StateFlags |= DISPLAY_DEVICE_PRIMARY_DEVICE;
+    stateFlags |= DISPLAY_DEVICE_ATTACHED_TO_DESKTOP;
+    if (state->LogicalMonitors[std::size_t(logical)].Primary) stateFlags |= DISPLAY_DEVICE_PRIMARY_DEVICE;
   }
-  std::memcpy(record, &filled, std::min<std::size_t>(record->cb, sizeof filled));
+  FillDeviceRecord(*record, monitor.Connector, monitor.Description, stateFlags);
   return 1;
 }
 

@@ -2,6 +2,8 @@
 // the default screen's outputs through XCB. Only X11 and RandR knowledge belongs here.
 #include "X11Display.h"
 
+#include "../DeviceRecord.h"
+
 #include <xcb/randr.h>
 #include <xcb/xcb.h>
 
@@ -501,13 +503,7 @@ BOOL EnumDisplayDevicesA(LPCSTR device, DWORD deviceNumber, DisplayDeviceShortA*
   const ScreenState* state = CurrentState();
   if (state == nullptr || deviceNumber >= state->Devices.size()) return 0;
   const Device& found = state->Devices[deviceNumber];
-  DisplayDeviceShortA filled{};
-  filled.cb = record->cb;
-  std::memcpy(filled.DeviceName, found.Name.data(), std::min(found.Name.size(), sizeof filled.DeviceName));
-  std::memcpy(filled.DeviceString, found.Description.data(),
-              std::min(found.Description.size(), sizeof filled.DeviceString - 1));
-  filled.StateFlags = found.StateFlags;
-  std::memcpy(record, &filled, std::min<std::size_t>(record->cb, sizeof filled));
+  FillDeviceRecord(*record, found.Name, found.Description, found.StateFlags);
   return 1;
 }
 
