@@ -16,6 +16,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -220,4 +221,43 @@ RunResult RunProgram(const std::string& program, const RunOptions& options) {
   if (options.Output == StdOutKind::File) result.Out = ReadFile(options.OutputFile);
   if (!options.ErrorFile.empty()) result.Err = ReadFile(options.ErrorFile);
   return result;
+}
+
+int SpawnProgram(const std::vector<std::string>& arguments,
+                 const std::vector<std::pair<std::string, std::string>>& environment, const std::string& logFile) {
+  std::vector<std::string> copies = arguments;
+  std::vector<char*> argv;
+  for (std::string& argument : copies) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  const pid_t child = fork();
+  if (child == -1) throw std::runtime_error("fork failed");
+  if (child == 0) {
+    const int null = open("/dev/null", O_RDWR);
+    const int log = logFile.empty() ? null : open(logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    dup2(null, STDIN_FILENO);
+    dup2(log, STDOUT_FILENO);
+    dup2(log, STDERR_FILENO);
+    setpgid(0, 0);
+    for (const auto& [name, value] : environment) {
+      if (value.empty()) {
+        unsetenv(name.c_str());
+      } else {
+        setenv(name.c_str(), value.c_str(), 1);
+      }
+    }
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  return child;
+}
+
+void StopProgram(int pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGTERM);
+  for (int i = 0; i < 250; ++i) {
+    if (waitpid(pid, nullptr, WNOHANG) == pid) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
 }

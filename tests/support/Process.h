@@ -64,3 +64,11 @@ struct TempFolder {
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
+
+// Starts a program in its own process group with the variables set on top of ours (an empty
+// value removes one), standard streams on /dev/null or the log file. Its pid.
+int SpawnProgram(const std::vector<std::string>& arguments,
+                 const std::vector<std::pair<std::string, std::string>>& environment, const std::string& logFile);
+
+// SIGTERM, a bounded wait, then SIGKILL: only the pid given.
+void StopProgram(int pid);

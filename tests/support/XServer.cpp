@@ -58,27 +58,6 @@ bool Accepting(int number) {
   return ok;
 }
 
-// Starts a program in its own process group (a terminal's signals meant for the test do
-// not reach it) with its output discarded and the variables given set on top of ours.
-pid_t Start(std::vector<std::string> arguments, const std::vector<std::pair<std::string, std::string>>& environment) {
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  const pid_t child = fork();
-  if (child == -1) throw std::runtime_error("fork failed");
-  if (child == 0) {
-    const int null = open("/dev/null", O_RDWR);
-    dup2(null, STDIN_FILENO);
-    dup2(null, STDOUT_FILENO);
-    dup2(null, STDERR_FILENO);
-    setpgid(0, 0);
-    for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
-  return child;
-}
-
 // The command line of a server of this kind on display number; Xephyr draws on hostDisplay.
 std::vector<std::string> ServerCommand(XServerKind kind, int number, const std::vector<std::string>& screens,
                                        const std::string& logFile) {
@@ -122,16 +101,6 @@ bool WaitUntilReady(pid_t pid, int number) {
   throw std::runtime_error("X server did not start in time on :" + std::to_string(number));
 }
 
-void StopServer(pid_t pid) {
-  if (pid <= 0) return;
-  kill(pid, SIGTERM);
-  for (int i = 0; i < 250; ++i) {
-    if (waitpid(pid, nullptr, WNOHANG) == pid) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-}
 
 TempFolder& LogFolder() {
   static TempFolder folder;
@@ -150,7 +119,7 @@ int WestonDisplayNumber(pid_t weston, const std::string& logFile) {
     if (waitpid(weston, nullptr, WNOHANG) == weston) return -1;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  StopServer(weston);
+  StopProgram(weston);
   throw std::runtime_error("weston named no X display in time (log " + logFile + ")");
 }
 
@@ -180,10 +149,10 @@ XServer::XServer(XServerKind kind, const std::vector<std::string>& screens, cons
                                         "--width=" + size.substr(0, size.find('x')),
                                         "--height=" + size.substr(size.find('x') + 1), "--log=" + log};
     command.insert(command.end(), arguments.begin(), arguments.end());
-    const pid_t pid = Start(command, {{"XDG_RUNTIME_DIR", Own->Path}});
+    const pid_t pid = SpawnProgram(command, {{"XDG_RUNTIME_DIR", Own->Path}}, "");
     const int number = WestonDisplayNumber(pid, log);
     if (number < 0 || !WaitUntilReady(pid, number)) {
-      StopServer(pid);
+      StopProgram(pid);
       throw std::runtime_error("weston ended early: " + ReadFile(log));
     }
     Pid = pid;
@@ -201,7 +170,7 @@ XServer::XServer(XServerKind kind, const std::vector<std::string>& screens, cons
     const std::string log = LogFolder().File(std::string(NameOf(kind)) + "." + std::to_string(number) + ".log");
     std::vector<std::string> command = ServerCommand(kind, number, screens, log);
     command.insert(command.end(), arguments.begin(), arguments.end());
-    const pid_t pid = Start(command, environment);
+    const pid_t pid = SpawnProgram(command, environment, "");
     if (WaitUntilReady(pid, number)) {
       Pid = pid;
       Display = ":" + std::to_string(number);
@@ -213,7 +182,7 @@ XServer::XServer(XServerKind kind, const std::vector<std::string>& screens, cons
   }
 }
 
-XServer::~XServer() { StopServer(Pid); }
+XServer::~XServer() { StopProgram(Pid); }
 
 DummyXServer::DummyXServer(int monitors) : XServer(XServerKind::XorgDummy) {
   // A throw from here on stops the server in the base's destructor.
