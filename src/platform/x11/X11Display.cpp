@@ -300,16 +300,15 @@ bool ReadState() {
 }
 
 // The cached state, read when there is none or a change has made it stale; null when the
-// server cannot be read and nothing was. State read whole answers every query until a
-// change, and is kept when the server cannot be read again: a listing never mixes what was
-// read with a failure, and only the calls that need the server (changes) fail.
+// server cannot be read. State read whole answers every query until a change, so a listing
+// never mixes what was read with a failure and only the calls that need the server fail.
+// After a change only a fresh read will do: what was read before may no longer be true.
 const ScreenState* CurrentState() {
   if (State.Valid && !StateStale) return &State;
   StateStale = false;
-  ScreenState before = std::move(State);  // moved whole: its devices keep pointing at its CRTCs
   if ((!ConnectionTried || ConnectionUsable()) && ReadState()) return &State;
-  State = std::move(before);
-  return State.Valid ? &State : nullptr;
+  State = ScreenState{};
+  return nullptr;
 }
 
 // The device a service call names: an empty or absent name means the primary display. A
