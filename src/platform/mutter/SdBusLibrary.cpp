@@ -3,6 +3,9 @@
 #include "SdBusLibrary.h"
 
 #include <dlfcn.h>
+#include <gnu/libc-version.h>
+
+#include <cstring>
 
 namespace mutter {
 
@@ -14,10 +17,20 @@ bool Resolve(void* handle, const char* name, Function& function) {
   return function != nullptr;
 }
 
+// A static program loads libsystemd with a shared C library of its own beside the one it
+// was built with; the two work together only when they are one version. A program that
+// uses the shared C library itself finds the same one both ways.
+bool SameCLibrary(void* handle) {
+  using VersionFunction = const char* (*)();
+  VersionFunction loadedVersion = nullptr;
+  return Resolve(handle, "gnu_get_libc_version", loadedVersion) &&
+         std::strcmp(loadedVersion(), gnu_get_libc_version()) == 0;
+}
+
 bool LoadInto(SdBusLibrary& library) {
   // The soname of libsystemd's stable ABI; the handle stays open for the rest of the run.
   void* handle = dlopen("libsystemd.so.0", RTLD_NOW | RTLD_LOCAL);
-  if (handle == nullptr) return false;
+  if (handle == nullptr || !SameCLibrary(handle)) return false;
   return Resolve(handle, "sd_bus_open_user", library.OpenUser) &&
          Resolve(handle, "sd_bus_flush_close_unref", library.FlushCloseUnref) &&
          Resolve(handle, "sd_bus_message_new_method_call", library.NewMethodCall) &&

@@ -1,9 +1,8 @@
 // The process environment on POSIX systems: argument vector, file descriptors 1 and 2,
-// the executable's name and load address. Only generic POSIX (and the dynamic loader's
-// dladdr) belongs here; errno never leaves this file.
+// the executable's name and load address. Only generic POSIX (and the linker's symbol for
+// the program's start) belongs here; errno never leaves this file.
 #include "../Console.h"
 
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -79,11 +78,14 @@ std::string ModuleName() {
   return std::string(whole.substr(whole.find_last_of('/') + 1));
 }
 
+// The linker's symbol for the first byte of the program's own image, where it was loaded:
+// the same in a static program, where the dynamic loader's dladdr knows nothing.
+extern "C" const char __executable_start[];
+
 std::uint32_t ModuleOffset(const void* codeAddress) {
-  Dl_info info{};
-  if (dladdr(codeAddress, &info) == 0 || info.dli_fbase == nullptr) return 0;
-  return static_cast<std::uint32_t>(static_cast<const char*>(codeAddress) -
-                                    static_cast<const char*>(info.dli_fbase));
+  const char* address = static_cast<const char*>(codeAddress);
+  if (address < __executable_start) return 0;
+  return static_cast<std::uint32_t>(address - __executable_start);
 }
 
 void EndProcess(int exitCode) { std::exit(exitCode); }
