@@ -6,6 +6,7 @@
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 #include <chrono>
 #include <filesystem>
@@ -207,7 +208,22 @@ DummyXServer::DummyXServer(int monitors) : XServer(XServerKind::XorgDummy) {
   Xrandr({"--query"});
 }
 
+std::shared_ptr<void> XServer::HoldConnection() const {
+  if (Kind != XServerKind::Xephyr) return nullptr;
+  const auto deadline = std::chrono::steady_clock::now() + StartTimeout;
+  for (;;) {
+    xcb_connection_t* connection = xcb_connect(Display.c_str(), nullptr);
+    if (xcb_connection_has_error(connection) == 0) {
+      return std::shared_ptr<void>(connection, [](void* held) { xcb_disconnect(static_cast<xcb_connection_t*>(held)); });
+    }
+    xcb_disconnect(connection);
+    if (std::chrono::steady_clock::now() > deadline) throw std::runtime_error("no connection to " + Display);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
 std::string XServer::Xrandr(const std::vector<std::string>& arguments) const {
+  const std::shared_ptr<void> held = HoldConnection();
   RunOptions options;
   options.Arguments = {"-display", Display};
   options.Arguments.insert(options.Arguments.end(), arguments.begin(), arguments.end());

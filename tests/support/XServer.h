@@ -34,6 +34,12 @@ struct XServer {
   // Runs xrandr -display Display with the arguments; its standard output. Throws on failure.
   std::string Xrandr(const std::vector<std::string>& arguments) const;
 
+  // A server that resets when its last client leaves (Xephyr) turns away whoever connects
+  // while it resets. Before a client of the tests runs, this waits (bounded) until a
+  // connection of its own is taken, and holds it until the result goes, so the server
+  // neither turns the client away nor resets under it. On other servers: nothing.
+  std::shared_ptr<void> HoldConnection() const;
+
  private:
   std::unique_ptr<XServer> Host;    // the server Xephyr draws its window on
   std::unique_ptr<TempFolder> Own;  // weston's runtime folder and log

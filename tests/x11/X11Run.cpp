@@ -3,6 +3,7 @@
 #include <sstream>
 
 RunResult RunTavelon(const XServer& server, const std::vector<std::string>& arguments) {
+  const std::shared_ptr<void> held = server.HoldConnection();
   RunOptions options;
   options.Arguments = arguments;
   options.Environment = {{"DISPLAY", server.Display}};
