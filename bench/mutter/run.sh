@@ -14,53 +14,22 @@ cmake --build build -j2 --target tavelon >/dev/null
 RUNS=${RUNS:-300}
 
 source bench/x11/server.sh
-folder=$(mktemp -d)
-pids=()
-# Every process started here is stopped by its own pid.
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait "${pids[@]}" 2>/dev/null || true
-  rm -rf "$folder"
-  stop_server
-  rm -rf "$bench_folder"
-}
-trap cleanup EXIT
-mkdir -m 700 "$folder/runtime"
-
-# Starts a private bus on the socket named $1 and sets bus_address (not in a subshell, so
-# that its pid is kept for the cleanup).
-start_bus() {
-  bus_address="unix:path=$folder/$1"
-  dbus-daemon --session --nofork --nopidfile --address="$bus_address" >/dev/null 2>&1 &
-  pids+=($!)
-  for _ in $(seq 100); do
-    DBUS_SESSION_BUS_ADDRESS=$bus_address gdbus call --session --dest org.freedesktop.DBus \
-      --object-path /org/freedesktop/DBus --method org.freedesktop.DBus.GetId >/dev/null 2>&1 && break
-    sleep 0.1
-  done
-}
+source bench/mutter/session.sh
+trap 'stop_session; stop_server; rm -rf "$bench_folder"' EXIT
 
 start_bus mutter-bus
 bus=$bus_address
-env -u DISPLAY -u WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS="$bus" XDG_RUNTIME_DIR="$folder/runtime" \
-  mutter --headless --wayland --no-x11 --virtual-monitor 1280x720 --virtual-monitor 1024x768@75 \
-  >"$folder/mutter.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 200); do
-  DBUS_SESSION_BUS_ADDRESS=$bus gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-    --method org.freedesktop.DBus.NameHasOwner org.gnome.Mutter.DisplayConfig 2>/dev/null | grep -q true && break
-  sleep 0.1
-done
+start_mutter
 
 echo "calls of one listing on the bus (tavelon, from dbus-monitor):"
-DBUS_SESSION_BUS_ADDRESS=$bus dbus-monitor --session "type='method_call'" >"$folder/monitor" 2>&1 &
+DBUS_SESSION_BUS_ADDRESS=$bus dbus-monitor --session "type='method_call'" >"$session_folder/monitor" 2>&1 &
 monitor=$!
 pids+=($monitor)
 sleep 0.5
 env -u DISPLAY DBUS_SESSION_BUS_ADDRESS="$bus" build/tavelon >/dev/null
 sleep 0.5
 kill "$monitor"
-grep '^method call' "$folder/monitor" | grep -oE 'member=[A-Za-z]+' | grep -v BecomeMonitor | sed 's/^/  /'
+grep '^method call' "$session_folder/monitor" | grep -oE 'member=[A-Za-z]+' | grep -v BecomeMonitor | sed 's/^/  /'
 
 echo "full listing against gdbus GetCurrentState, headless Mutter with two monitors:"
 env -u DISPLAY DBUS_SESSION_BUS_ADDRESS="$bus" python3 bench/x11/paired.py "$RUNS" "build/tavelon" \
